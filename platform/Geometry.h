@@ -1,0 +1,26 @@
+// Points and rectangles in pixels. A rectangle includes Left/Top and excludes Right/Bottom.
+#pragma once
+
+namespace vidorant {
+
+struct TPoint {
+  int X = 0;
+  int Y = 0;
+  friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
+
+}  // namespace vidorant

@@ -37,8 +37,8 @@ struct TProtocolConnection {
   AVIOInterruptCB InterruptCallback{nullptr, nullptr};
 };
 
-// Adds the record at the end of the registry (callers check for a name first).
-void RegisterProtocol(const TProtocol* protocol);
+// Adds the record unless a protocol of the same name is registered; returns the registered one.
+const TProtocol* RegisterProtocol(const TProtocol* protocol);
 
 // Walks the registry: nullptr gives the first record; the last gives nullptr.
 const TProtocol* NextProtocol(const TProtocol* previous);

@@ -123,10 +123,6 @@ std::string LibToFileName(const std::string& libName) {
 
 const TProtocol* UnicodeProtocol() { return &Protocol; }
 
-void RegisterUnicodeProtocol() {
-  for (const TProtocol* p = NextProtocol(nullptr); p; p = NextProtocol(p))
-    if (std::strcmp(p->Name, "unicode") == 0) return;
-  RegisterProtocol(&Protocol);
-}
+void RegisterUnicodeProtocol() { RegisterProtocol(&Protocol); }
 
 }  // namespace vidorant

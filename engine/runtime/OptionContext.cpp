@@ -10,7 +10,6 @@
 #include "engine/runtime/AVCodecStubs.h"
 #include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/AVUtilStubs.h"
-#include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFUtils.h"
 #include "engine/runtime/SwScaleStubs.h"
 #include "platform/Exception.h"
@@ -139,9 +138,6 @@ bool SetOption(OptionContext& options, const char* name, const char* value) {
     options.Options.push_back({r.Found->name, std::nullopt});
   else
     options.Options.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
-
-  if ((video && video->debug) || (options.FormatOptions && options.FormatOptions->debug))
-    FFLogger()->SetLogLevel(llDebug);
   return true;
 }
 

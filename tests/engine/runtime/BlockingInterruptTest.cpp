@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 #include <future>
 #include <string>
 
@@ -59,6 +61,32 @@ struct TStopAtEnd {
   ~TStopAtEnd() { A->Stop = B->Stop = true; }
 };
 
+// Opens both names on two threads, stops A's task and checks that A's open ends with the exit
+// code while B's keeps waiting; then endB ends B's wait the ordinary way and B must read
+// expectedB.
+void ExpectStopEndsOnlyItsOwnOpen(const std::string& nameA, const std::string& nameB,
+                                  const std::function<void()>& endB, const std::string& expectedB) {
+  TBlockedTask taskA, taskB;
+  auto openA = taskA.OpenInBackground(nameA);
+  auto openB = taskB.OpenInBackground(nameB);
+  TStopAtEnd stopAtEnd{&taskA, &taskB};  // declared after the futures: runs before they wait
+  // Nobody feeds either one: both opens are blocked.
+  ASSERT_EQ(openA.wait_for(300ms), std::future_status::timeout);
+  ASSERT_EQ(openB.wait_for(0ms), std::future_status::timeout);
+
+  taskA.Stop = true;
+  ASSERT_EQ(openA.wait_for(10s), std::future_status::ready) << "the stop did not end the open";
+  EXPECT_EQ(openA.get().first, AVERROR_EXIT);
+
+  // B's check still says "go on": its open keeps waiting.
+  EXPECT_EQ(openB.wait_for(300ms), std::future_status::timeout);
+  endB();
+  ASSERT_EQ(openB.wait_for(10s), std::future_status::ready);
+  const auto [rcB, gotB] = openB.get();
+  EXPECT_EQ(rcB, 0);
+  EXPECT_EQ(gotB, expectedB);
+}
+
 TEST(BlockingInterrupt, StopEndsOneThreadsPipeOpenAndLeavesTheOtherWaiting) {
   if (!LoadTestLibraries()) return;
   TScopedLocale locale("C");
@@ -70,26 +98,9 @@ TEST(BlockingInterrupt, StopEndsOneThreadsPipeOpenAndLeavesTheOtherWaiting) {
   const std::string pipeB = folder.File("pipe-\xC3\xA9.fifo");
   ASSERT_EQ(mkfifo(pipeA.c_str(), 0600), 0);
   ASSERT_EQ(mkfifo(pipeB.c_str(), 0600), 0);
-
-  TBlockedTask taskA, taskB;
-  auto openA = taskA.OpenInBackground(FileNameToLib(pipeA));
-  auto openB = taskB.OpenInBackground(FileNameToLib(pipeB));
-  TStopAtEnd stopAtEnd{&taskA, &taskB};  // declared after the futures: runs before they wait
-  // Nobody writes either pipe: both opens are blocked.
-  ASSERT_EQ(openA.wait_for(300ms), std::future_status::timeout);
-  ASSERT_EQ(openB.wait_for(0ms), std::future_status::timeout);
-
-  taskA.Stop = true;
-  ASSERT_EQ(openA.wait_for(10s), std::future_status::ready) << "the stop did not end the open";
-  EXPECT_EQ(openA.get().first, AVERROR_EXIT);
-
-  // B's check still says "go on": its open keeps waiting.
-  EXPECT_EQ(openB.wait_for(300ms), std::future_status::timeout);
-  { std::ofstream(pipeB) << "data for B"; }  // a writer ends B's wait the ordinary way
-  ASSERT_EQ(openB.wait_for(10s), std::future_status::ready);
-  const auto [rcB, gotB] = openB.get();
-  EXPECT_EQ(rcB, 0);
-  EXPECT_EQ(gotB, "data for B");
+  ExpectStopEndsOnlyItsOwnOpen(
+      FileNameToLib(pipeA), FileNameToLib(pipeB), [&] { std::ofstream(pipeB) << "data for B"; },
+      "data for B");
 }
 
 // A free local TCP port (bound and released again).
@@ -105,42 +116,30 @@ int FreePort() {
   return ntohs(addr.sin_port);
 }
 
+// Connects to the local port, sends the text and closes (the end of the stream ends a read).
+void SendTo(int port, const std::string& text) {
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  bool connected = false;
+  for (int attempt = 0; attempt < 100 && !connected; ++attempt) {
+    connected = connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (!connected) std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(connected);
+  EXPECT_EQ(write(client, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(client);
+}
+
 TEST(BlockingInterrupt, StopEndsOneThreadsLibraryOpenAndLeavesTheOtherWaiting) {
   if (!LoadTestLibraries()) return;
   // A listening TCP open blocks inside the library until a client connects; it asks the
   // callback that OpenEngineIO handed to avio_open2.
   const int portA = FreePort(), portB = FreePort();
   auto url = [](int port) { return "tcp://127.0.0.1:" + std::to_string(port) + "?listen=1"; };
-  TBlockedTask taskA, taskB;
-  auto openA = taskA.OpenInBackground(url(portA));
-  auto openB = taskB.OpenInBackground(url(portB));
-  TStopAtEnd stopAtEnd{&taskA, &taskB};  // declared after the futures: runs before they wait
-  ASSERT_EQ(openA.wait_for(300ms), std::future_status::timeout);
-  ASSERT_EQ(openB.wait_for(0ms), std::future_status::timeout);
-
-  taskA.Stop = true;
-  ASSERT_EQ(openA.wait_for(10s), std::future_status::ready) << "the stop did not end the open";
-  EXPECT_EQ(openA.get().first, AVERROR_EXIT);
-
-  EXPECT_EQ(openB.wait_for(300ms), std::future_status::timeout);
-  // Connect as a client and send a line: B's open and read end normally.
-  const int client = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(portB));
-  bool connected = false;
-  for (int attempt = 0; attempt < 100 && !connected; ++attempt) {
-    connected = connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    if (!connected) std::this_thread::sleep_for(50ms);
-  }
-  ASSERT_TRUE(connected);
-  ASSERT_EQ(write(client, "hi", 2), 2);
-  close(client);  // the end of the stream ends B's read
-  ASSERT_EQ(openB.wait_for(10s), std::future_status::ready);
-  const auto [rcB, gotB] = openB.get();
-  EXPECT_EQ(rcB, 0);
-  EXPECT_EQ(gotB, "hi");
+  ExpectStopEndsOnlyItsOwnOpen(url(portA), url(portB), [&] { SendTo(portB, "hi"); }, "hi");
 }
 
 }  // namespace

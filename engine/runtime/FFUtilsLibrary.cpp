@@ -1,5 +1,7 @@
 // The utilities of FFUtils.h that call the media libraries: whole-file reading into a library
 // buffer and metadata lookup.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -13,7 +15,10 @@ int ReadWholeFile(const std::string& fileName, TAVMemoryPtr<uint8_t>& buffer, in
   size = 0;
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(fileName.c_str(), "rb"), std::fclose);
   if (!file) return -1;
-  // A name that is no regular file (a folder, a pipe) has no size to read up front.
+  // A name that is no regular file has no size to read up front: a folder opens, and its
+  // "size" would ask for an absurd buffer.
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return -1;
   const long length = std::ftell(file.get());
   if (length < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return -1;

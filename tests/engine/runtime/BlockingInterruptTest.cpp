@@ -91,7 +91,6 @@ TEST(BlockingInterrupt, StopEndsOneThreadsPipeOpenAndLeavesTheOtherWaiting) {
   if (!LoadTestLibraries()) return;
   TScopedLocale locale("C");
   ASSERT_TRUE(locale.Active);
-  RegisterUnicodeProtocol();
   TTempFolder folder;
   // Non-ASCII names take the engine's own protocol, whose pipe waits ask the interrupt check.
   const std::string pipeA = folder.File("pipe-\xC3\xA0.fifo");

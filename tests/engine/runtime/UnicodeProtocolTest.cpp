@@ -9,6 +9,7 @@
 #include "TestLibraries.h"
 #include "TestLocale.h"
 #include "engine/runtime/EngineIO.h"
+#include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/ProtocolRegistry.h"
 
 namespace vidorant {
@@ -123,11 +124,42 @@ std::string RoundTripThroughEngineIO(const std::string& name) {
   return n > 0 ? std::string(reinterpret_cast<char*>(tail), n) : "";
 }
 
+TEST(EngineIO, LoadingTheFormatLibraryRegistersTheUnicodeProtocol) {
+  if (!LoadTestLibraries()) return;
+  EXPECT_EQ(FindProtocolForName("unicode:utf8:/x"), UnicodeProtocol());
+}
+
+TEST(EngineIO, ADemuxerProbesAndReadsANonAsciiNameThroughTheUnicodeProtocol) {
+  if (!LoadTestLibraries()) return;
+  TScopedLocale locale("C");
+  ASSERT_TRUE(locale.Active);
+  TTempFolder folder;
+  // A 3x2 binary PPM picture: small enough to write by hand, probed by content alone.
+  const std::string name = folder.File("bild-\xC3\xBC.ppm");
+  TTempFolder::Write(name, "P6\n3 2\n255\n" + std::string(18, '\x7F'));
+  std::unique_ptr<TEngineIO> io;
+  ASSERT_EQ(OpenEngineIO(FileNameToLib(name), AVIO_FLAG_READ, nullptr, io), 0);
+  AVFormatContext* raw = ff::avformat_alloc_context();
+  ASSERT_NE(raw, nullptr);
+  raw->pb = io->Context();
+  raw->flags |= AVFMT_FLAG_CUSTOM_IO;  // the stream belongs to io
+  raw->interrupt_callback = {EngineInterruptCallback, nullptr};
+  ASSERT_EQ(ff::avformat_open_input(&raw, FileNameToLib(name).c_str(), nullptr, nullptr), 0);
+  TInputFormatContextPtr input(raw);
+  ASSERT_GE(ff::avformat_find_stream_info(input.get(), nullptr), 0);
+  ASSERT_EQ(input->nb_streams, 1u);
+  EXPECT_EQ(input->streams[0]->codecpar->codec_id, AV_CODEC_ID_PPM);
+  EXPECT_EQ(input->streams[0]->codecpar->width, 3);
+  EXPECT_EQ(input->streams[0]->codecpar->height, 2);
+  TPacketPtr packet(ff::av_packet_alloc());
+  ASSERT_EQ(ff::av_read_frame(input.get(), packet.get()), 0);
+  EXPECT_EQ(packet->size, 11 + 18);
+}
+
 TEST(EngineIO, NonAsciiNameUnderTheCLocaleGoesThroughTheUnicodeProtocol) {
   if (!LoadTestLibraries()) return;
   TScopedLocale locale("C");
   ASSERT_TRUE(locale.Active);
-  RegisterUnicodeProtocol();
   TTempFolder folder;
   EXPECT_EQ(RoundTripThroughEngineIO(folder.File(WideLeaf)), "END");
   EXPECT_EQ(std::filesystem::file_size(folder.File(WideLeaf)), 100003u);
@@ -137,7 +169,6 @@ TEST(EngineIO, PlainNameGoesThroughTheLibrarysOwnFileProtocol) {
   if (!LoadTestLibraries()) return;
   TScopedLocale locale("C");
   ASSERT_TRUE(locale.Active);
-  RegisterUnicodeProtocol();
   TTempFolder folder;
   EXPECT_EQ(RoundTripThroughEngineIO(folder.File("plain.bin")), "END");
 }
@@ -146,7 +177,6 @@ TEST(EngineIO, MissingFilesReportNoSuchFileOnBothRoads) {
   if (!LoadTestLibraries()) return;
   TScopedLocale locale("C");
   ASSERT_TRUE(locale.Active);
-  RegisterUnicodeProtocol();
   TTempFolder folder;
   std::unique_ptr<TEngineIO> io;
   for (const std::string leaf : {std::string("missing.bin"), WideLeaf}) {
@@ -162,7 +192,6 @@ TEST(EngineIO, WriteFailureIsReportedByClose) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
   TScopedLocale locale("C");
   ASSERT_TRUE(locale.Active);
-  RegisterUnicodeProtocol();
   std::unique_ptr<TEngineIO> io;
   // /dev/full refuses every write with "no space left": the close must not report success.
   ASSERT_EQ(OpenEngineIO("unicode:utf8:/dev/full", AVIO_FLAG_WRITE, nullptr, io), 0);

@@ -80,6 +80,8 @@ int OpenEngineIO(const std::string& libName, int flags, AVDictionary** options,
     protocol->Close(connection.get());
     return AVERROR(ENOMEM);
   }
+  // A pipe cannot seek: say so, or demuxers would plan on seeks that must fail.
+  if (protocol->Seek(connection.get(), 0, SEEK_CUR) < 0) context->seekable = 0;
   opened->FCustom.reset(context);
   opened->FConnection = std::move(connection);
   io = std::move(opened);

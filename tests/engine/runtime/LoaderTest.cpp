@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/runtime/AVCodecStubs.h"
+#include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/CodecLock.h"
 #include "engine/runtime/FFLoad.h"
@@ -98,7 +99,12 @@ TEST(Loader, RequiredLibrariesLoadThroughTheStandardSearch) {
     EXPECT_STREQ(ff::avcodec_get_name(AV_CODEC_ID_RAWVIDEO), "rawvideo");
     EXPECT_EQ(ff::strtol("77", nullptr, 10), 77);
 
-    FFLoader->UnloadLibs(RequiredLibraries);
+    // Devices become known to avformat once avdevice is loaded.
+    EXPECT_EQ(ff::av_find_input_format("v4l2"), nullptr);
+    ASSERT_TRUE(FFLoader->LoadLib(libAVDevice)) << FFLoader->LastErrMsg();
+    EXPECT_NE(ff::av_find_input_format("v4l2"), nullptr);
+
+    FFLoader->UnloadLibs(AllLibraries);
     EXPECT_FALSE(FFLoader->LibsLoaded(RequiredLibraries));
     EXPECT_THROW(ff::avcodec_version(), EAssertionFailed);
     // A library can be loaded again after it was unloaded.
@@ -125,6 +131,8 @@ TEST(Loader, FolderHoldingOneLibraryLoadsItFromThereAndTheRestByBareName) {
 TEST(Loader, FolderJoinsTheSearchVariableOnceAndTheCRuntimeComesByBareName) {
   RunIsolated([] {
     const std::string folder = FakeFolder();
+    // Never taken from the folder, even when a file of its name is there.
+    std::ofstream(folder + "/libc.so.6") << "not the C runtime";
     SetEnvironmentVariable(LibrarySearchVariable, "/opt/elsewhere");
     FFLoader->SetLibraryPath(folder + "/");  // a trailing delimiter changes nothing
     ASSERT_TRUE(FFLoader->LoadLibs(AllLibraries)) << FFLoader->LastErrMsg();

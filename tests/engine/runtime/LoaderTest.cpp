@@ -211,6 +211,18 @@ TEST(Loader, MajorVersionMismatchIsRefused) {
   });
 }
 
+TEST(Loader, ProcessEndsCleanlyWithTheLibrariesLoadedAndLogging) {
+  RunIsolated(
+      [] {
+        FFLogger()->SetLogLevel(llDebug);
+        FFLogger()->OnLog = [](TObject*, uint32_t, TLogLevel, const std::string&) {};
+        ASSERT_TRUE(FFLoader->LoadLibs(AllLibraries)) << FFLoader->LastErrMsg();
+        TCodecLockGuard guard;
+        ff::av_log(nullptr, AV_LOG_ERROR, "pending at exit, no line break");
+      },
+      TChildEnd::ceNormalExit);
+}
+
 const char* gDuplicated = "bound by the test";
 char* SentinelStrdup(const char*) { return const_cast<char*>(gDuplicated); }
 

@@ -133,13 +133,14 @@ TEST(Loader, FolderJoinsTheSearchVariableOnceAndTheCRuntimeComesByBareName) {
     const std::string folder = FakeFolder();
     // Never taken from the folder, even when a file of its name is there.
     std::ofstream(folder + "/libc.so.6") << "not the C runtime";
-    SetEnvironmentVariable(LibrarySearchVariable, "/opt/elsewhere");
+    // An entry that merely contains the folder's name is another folder.
+    SetEnvironmentVariable(LibrarySearchVariable, folder + "-other");
     FFLoader->SetLibraryPath(folder + "/");  // a trailing delimiter changes nothing
     ASSERT_TRUE(FFLoader->LoadLibs(AllLibraries)) << FFLoader->LastErrMsg();
     for (TLibrary library : kMediaLibraries)
       EXPECT_EQ(FFLoader->LoadedFrom(library), folder + "/" + FFLoader->LibFileName(library));
     EXPECT_EQ(FFLoader->LoadedFrom(libCRuntime), "libc.so.6");
-    EXPECT_EQ(GetEnvironmentVariable(LibrarySearchVariable), folder + ":/opt/elsewhere");
+    EXPECT_EQ(GetEnvironmentVariable(LibrarySearchVariable), folder + ":" + folder + "-other");
 
     FFLoader->UnloadLibs(AllLibraries);
     FFLoader->SetLibraryPath(folder);

@@ -134,6 +134,8 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
     if (size < 0) return fail(contextError);
     if (!EnsureRGBBuffer(size)) return fail("Cannot allocate the RGB picture buffer");
     ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FPixFmt, width, height, 1);
+    // The scaler aborts the process on a format it does not know, so it is asked first.
+    if (!ff::sws_isSupportedInput(pixFmt)) return fail(contextError);
     // The cached-context call frees the previous context itself when it cannot reuse it.
     FToRGBContext = ff::sws_getCachedContext(FToRGBContext, width, height, pixFmt, width, height, FPixFmt,
                                              kScaleFlags, nullptr, nullptr, nullptr);
@@ -176,9 +178,12 @@ bool TFormatConverter::FromRGB(TAVPicture* picture, AVPixelFormat pixFmt, int wi
   // The picture was used directly, so the bitmap's change is already in it; scaling a picture
   // onto itself would read rows it has just overwritten.
   if (picture->data[0] == FCurrentPicture->data[0] && pixFmt == FPixFmt) return true;
-  FFromRGBContext = ff::sws_getCachedContext(FFromRGBContext, width, height, FPixFmt, width, height, pixFmt,
-                                             kScaleFlags, nullptr, nullptr, nullptr);
-  if (!FFromRGBContext) {
+  // The current picture is read with the size given here, so any other size would read past it.
+  const bool usable = ff::sws_isSupportedOutput(pixFmt) && width == FBitmapDesc.Width && height == FBitmapDesc.Height;
+  if (usable)
+    FFromRGBContext = ff::sws_getCachedContext(FFromRGBContext, width, height, FPixFmt, width, height, pixFmt,
+                                               kScaleFlags, nullptr, nullptr, nullptr);
+  if (!usable || !FFromRGBContext) {
     FLastErrMsg = "Cannot initialize the fromRGB conversion context";
     return false;
   }

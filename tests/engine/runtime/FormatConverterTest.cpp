@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/runtime/FFLoad.h"
@@ -198,14 +199,29 @@ TEST_F(FormatConverterTest, BitsPixelSelectsTheRGBSide) {
 
 TEST_F(FormatConverterTest, FifteenBitsGivesBGR555Pixels) {
   Converter.SetBitsPixel(15);
-  // Pure red, green and blue side by side as BGR bytes.
-  TTestPicture source = PackedPicture(3, 1, 3);
-  const uint8_t bgr[] = {0, 0, 255, 0, 255, 0, 255, 0, 0};
-  std::memcpy(source.Row(0, 0), bgr, sizeof bgr);
-  ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_BGR24, 3, 1, true)) << Converter.LastErrMsg();
-  const uint8_t* row = Converter.Bitmap().ScanLine(0);
-  const uint16_t expected[] = {0x7C00, 0x03E0, 0x001F};
-  for (int x = 0; x < 3; ++x) EXPECT_EQ(row[2 * x] | row[2 * x + 1] << 8, expected[x]) << "pixel " << x;
+  // The library's BGR555 word holds red in its low five bits and blue in bits 10 to 14.
+  struct TPixelCase {
+    uint8_t B, G, R;
+    uint16_t Word;
+  };
+  const TPixelCase cases[] = {
+      {0, 0, 255, 0x001F}, {0, 255, 0, 0x03E0}, {255, 0, 0, 0x7C00}, {255, 255, 255, 0x7FFF}, {0, 0, 0, 0}};
+  for (const TPixelCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "word " << c.Word);
+    TTestPicture source = PackedPicture(4, 2, 3);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) {
+        uint8_t* pixel = source.Row(0, y) + 3 * x;
+        pixel[0] = c.B, pixel[1] = c.G, pixel[2] = c.R;
+      }
+    ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_BGR24, 4, 2, true)) << Converter.LastErrMsg();
+    EXPECT_EQ(Converter.BitmapDesc().BitsPixel, 16);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) {
+        const uint8_t* word = Converter.Bitmap().ScanLine(y) + 2 * x;
+        ASSERT_EQ(word[0] | word[1] << 8, c.Word) << "pixel " << x << "," << y;
+      }
+  }
 }
 
 TEST_F(FormatConverterTest, EightBitsColorTableShowsTheBytesOwnColors) {
@@ -246,7 +262,7 @@ TEST_F(FormatConverterTest, BitmapChangeWrittenBackIntoDirectPicture) {
   ASSERT_EQ(Converter.CurrentPicture(), &frame.Picture);
   Converter.Bitmap().ScanLine(1)[5] = 0xAB;
   Converter.CopyFromBitmap();
-  EXPECT_EQ(frame.Row(1, 0)[5], 0xAB);
+  EXPECT_EQ(frame.Row(0, 1)[5], 0xAB);
   // Writing back a picture onto itself leaves it as it is.
   const std::vector<uint8_t> before = frame.Planes[0];
   ASSERT_TRUE(Converter.FromRGB(&frame.Picture, AV_PIX_FMT_BGR24, 4, 2));
@@ -275,8 +291,13 @@ TEST_F(FormatConverterTest, FailuresGiveTheirTextsAndLeaveNoCurrentPicture) {
 
   TTestPicture yuv = YUV420Picture(4, 2, 1, 2, 3);
   ASSERT_TRUE(Converter.ToRGB(&yuv.Picture, AV_PIX_FMT_YUV420P, 4, 2, false));
-  EXPECT_FALSE(Converter.FromRGB(&yuv.Picture, AV_PIX_FMT_NONE, 4, 2));
-  EXPECT_EQ(Converter.LastErrMsg(), "Cannot initialize the fromRGB conversion context");
+  // An unknown format, and a size other than the converted picture's, which would be read past.
+  for (const auto& [pixFmt, width, height] : {std::tuple{AV_PIX_FMT_NONE, 4, 2}, std::tuple{AV_PIX_FMT_YUV420P, 8, 2},
+                                              std::tuple{AV_PIX_FMT_YUV420P, 4, 6}}) {
+    SCOPED_TRACE(testing::Message() << pixFmt << " " << width << "x" << height);
+    EXPECT_FALSE(Converter.FromRGB(&yuv.Picture, pixFmt, width, height));
+    EXPECT_EQ(Converter.LastErrMsg(), "Cannot initialize the fromRGB conversion context");
+  }
   // A later good call recovers.
   EXPECT_TRUE(Converter.FromRGB(&yuv.Picture, AV_PIX_FMT_YUV420P, 4, 2)) << Converter.LastErrMsg();
 }

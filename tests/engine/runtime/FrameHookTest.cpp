@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -139,6 +140,30 @@ TEST_F(FrameHookTest, SameModuleForTwoTasksLoadsOnceAndConfiguresTwoEntries) {
   TFrameHookChain third;
   ASSERT_EQ(Add(third, {path}), 0);
   EXPECT_EQ(FrameHookModuleCount(), modulesLoaded);
+}
+
+TEST_F(FrameHookTest, TasksAddingOnSeveralThreadsEachLoadModulesOnce) {
+  // Every thread adds the same modules, so several threads load and enter the same and
+  // different modules into the cache at once.
+  constexpr int kThreads = 6, kModules = 12, kRounds = 3;
+  std::vector<std::string> paths;
+  for (int m = 0; m < kModules; ++m) paths.push_back(CopyOfHook("NoReleaseHook", "ThreadedHook" + std::to_string(m)));
+  const size_t modulesBefore = FrameHookModuleCount();
+  std::vector<TFrameHookChain> chains(kThreads);
+  std::vector<int> failures(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < kRounds; ++round)
+        for (int m = 0; m < kModules; ++m)
+          if (Add(chains[t], {paths[(m + t) % kModules]}) != 0) ++failures[t];
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(FrameHookModuleCount(), modulesBefore + kModules);
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(failures[t], 0) << "thread " << t;
+    EXPECT_EQ(chains[t].Count(), static_cast<size_t>(kModules * kRounds)) << "thread " << t;
+  }
 }
 
 TEST_F(FrameHookTest, HooksRunInTheOrderAdded) {

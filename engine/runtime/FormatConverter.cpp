@@ -156,21 +156,23 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
   return true;
 }
 
-void TFormatConverter::CopyToBitmap() {
+void TFormatConverter::CopyRows(bool toBitmap) {
   Assert(FCurrentPicture != nullptr, "No current picture", kUnit);
   const int lineSize = FCurrentPicture->linesize[0];
+  // Never more than a bitmap row holds, whatever the picture's line size.
   const int bytes = std::min(std::abs(lineSize), RowBytes(FBitmap->Width(), FBitsPixel));
-  for (int row = 0; row < FBitmap->Height(); ++row)
-    std::memcpy(FBitmap->ScanLine(row), FCurrentPicture->data[0] + static_cast<ptrdiff_t>(row) * lineSize, bytes);
+  for (int row = 0; row < FBitmap->Height(); ++row) {
+    uint8_t* pictureRow = FCurrentPicture->data[0] + static_cast<ptrdiff_t>(row) * lineSize;
+    if (toBitmap)
+      std::memcpy(FBitmap->ScanLine(row), pictureRow, bytes);
+    else
+      std::memcpy(pictureRow, FBitmap->ScanLine(row), bytes);
+  }
 }
 
-void TFormatConverter::CopyFromBitmap() {
-  Assert(FCurrentPicture != nullptr, "No current picture", kUnit);
-  const int lineSize = FCurrentPicture->linesize[0];
-  const int bytes = std::min(std::abs(lineSize), RowBytes(FBitmap->Width(), FBitsPixel));
-  for (int row = 0; row < FBitmap->Height(); ++row)
-    std::memcpy(FCurrentPicture->data[0] + static_cast<ptrdiff_t>(row) * lineSize, FBitmap->ScanLine(row), bytes);
-}
+void TFormatConverter::CopyToBitmap() { CopyRows(true); }
+
+void TFormatConverter::CopyFromBitmap() { CopyRows(false); }
 
 bool TFormatConverter::FromRGB(TAVPicture* picture, AVPixelFormat pixFmt, int width, int height) {
   Assert(FCurrentPicture != nullptr, "No current picture", kUnit);

@@ -75,6 +75,7 @@ public:
 
 private:
   bool EnsureRGBBuffer(int size);
+  void CopyRows(bool toBitmap);
   static int RowBytes(int width, int bitsPixel);
 
   int FBitsPixel = 24;

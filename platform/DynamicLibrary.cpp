@@ -19,8 +19,10 @@ void RememberError(const char* fallback) {
 TLibHandle LoadDynamicLibrary(const std::string& fileName) {
   dlerror();
   // RTLD_LOCAL keeps one library's names from leaking into another's lookups, so a lookup in a
-  // handle finds only what that library and its dependencies export.
-  TLibHandle handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // handle finds only what that library and its dependencies export. RTLD_NODELETE keeps the
+  // code mapped after the last FreeDynamicLibrary: libraries such as FFmpeg's dependencies leave
+  // at-exit handlers and thread-local destructors behind, which would jump into unmapped memory.
+  TLibHandle handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle) RememberError("cannot load library");
   return handle;
 }

@@ -18,7 +18,8 @@ TLibHandle LoadDynamicLibrary(const std::string& fileName);
 // The address of an exported function or variable, nullptr when the name does not resolve.
 void* FindLibrarySymbol(TLibHandle library, const char* name);
 
-// Releases one reference to a loaded library. Returns false on failure.
+// Releases one reference to a loaded library; its code stays mapped for the rest of the process
+// (see LoadDynamicLibrary), but its handle must not be used again. Returns false on failure.
 bool FreeDynamicLibrary(TLibHandle library);
 
 // The system's text for the calling thread's last failure of the three functions above.

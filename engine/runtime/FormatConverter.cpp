@@ -61,11 +61,7 @@ TFormatConverter::TFormatConverter() : FBitmapPixelFormat(TPixelFormat::pf24bit)
   Reset();
 }
 
-TFormatConverter::~TFormatConverter() {
-  if (FRGBBuffer) ff::av_free(FRGBBuffer);
-  if (FToRGBContext) ff::sws_freeContext(FToRGBContext);
-  if (FFromRGBContext) ff::sws_freeContext(FFromRGBContext);
-}
+TFormatConverter::~TFormatConverter() = default;
 
 void TFormatConverter::Reset() {
   FBitmapDesc = TBitmapDesc{};
@@ -102,12 +98,9 @@ int TFormatConverter::RowBytes(int width, int bitsPixel) {
 
 bool TFormatConverter::EnsureRGBBuffer(int size) {
   if (FRGBBuffer && FRGBBufferSize >= size) return true;  // a larger buffer is kept
-  if (FRGBBuffer) {
-    ff::av_free(FRGBBuffer);
-    FRGBBuffer = nullptr;
-    FRGBBufferSize = 0;
-  }
-  FRGBBuffer = static_cast<uint8_t*>(ff::av_malloc(size));
+  FRGBBuffer.reset();
+  FRGBBufferSize = 0;
+  FRGBBuffer.reset(static_cast<uint8_t*>(ff::av_malloc(size)));
   if (!FRGBBuffer) return false;
   FRGBBufferSize = size;
   return true;
@@ -133,14 +126,14 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
     const int size = ff::av_image_get_buffer_size(FPixFmt, width, height, 1);
     if (size < 0) return fail(contextError);
     if (!EnsureRGBBuffer(size)) return fail("Cannot allocate the RGB picture buffer");
-    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FPixFmt, width, height, 1);
+    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer.get(), FPixFmt, width, height, 1);
     // The scaler aborts the process on a format it does not know, so it is asked first.
     if (!ff::sws_isSupportedInput(pixFmt)) return fail(contextError);
     // The cached-context call frees the previous context itself when it cannot reuse it.
-    FToRGBContext = ff::sws_getCachedContext(FToRGBContext, width, height, pixFmt, width, height, FPixFmt,
-                                             kScaleFlags, nullptr, nullptr, nullptr);
+    FToRGBContext.reset(ff::sws_getCachedContext(FToRGBContext.release(), width, height, pixFmt, width, height,
+                                                 FPixFmt, kScaleFlags, nullptr, nullptr, nullptr));
     if (!FToRGBContext) return fail(contextError);
-    ff::sws_scale(FToRGBContext, picture->data, picture->linesize, 0, height, FRGBPicture.data,
+    ff::sws_scale(FToRGBContext.get(), picture->data, picture->linesize, 0, height, FRGBPicture.data,
                   FRGBPicture.linesize);
     FCurrentPicture = &FRGBPicture;
   }
@@ -183,13 +176,13 @@ bool TFormatConverter::FromRGB(TAVPicture* picture, AVPixelFormat pixFmt, int wi
   // The current picture is read with the size given here, so any other size would read past it.
   const bool usable = ff::sws_isSupportedOutput(pixFmt) && width == FBitmapDesc.Width && height == FBitmapDesc.Height;
   if (usable)
-    FFromRGBContext = ff::sws_getCachedContext(FFromRGBContext, width, height, FPixFmt, width, height, pixFmt,
-                                               kScaleFlags, nullptr, nullptr, nullptr);
+    FFromRGBContext.reset(ff::sws_getCachedContext(FFromRGBContext.release(), width, height, FPixFmt, width, height,
+                                                   pixFmt, kScaleFlags, nullptr, nullptr, nullptr));
   if (!usable || !FFromRGBContext) {
     FLastErrMsg = "Cannot initialize the fromRGB conversion context";
     return false;
   }
-  ff::sws_scale(FFromRGBContext, FCurrentPicture->data, FCurrentPicture->linesize, 0, height, picture->data,
+  ff::sws_scale(FFromRGBContext.get(), FCurrentPicture->data, FCurrentPicture->linesize, 0, height, picture->data,
                 picture->linesize);
   return true;
 }

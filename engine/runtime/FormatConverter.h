@@ -17,10 +17,9 @@ extern "C" {
 }
 
 #include "engine/runtime/AVPicture.h"
+#include "engine/runtime/FFPtr.h"
 #include "platform/Bitmap.h"
 #include "platform/TObject.h"
-
-struct SwsContext;
 
 namespace vidorant {
 
@@ -70,8 +69,8 @@ public:
 
   // Observers of the cached resources, for owners that report or check reuse.
   int RGBBufferSize() const { return FRGBBufferSize; }
-  const SwsContext* ToRGBContext() const { return FToRGBContext; }
-  const SwsContext* FromRGBContext() const { return FFromRGBContext; }
+  const SwsContext* ToRGBContext() const { return FToRGBContext.get(); }
+  const SwsContext* FromRGBContext() const { return FFromRGBContext.get(); }
 
 private:
   bool EnsureRGBBuffer(int size);
@@ -83,12 +82,12 @@ private:
   TPixelFormat FBitmapPixelFormat;
   std::unique_ptr<TBitmap> FBitmap;
   TBitmapDesc FBitmapDesc;
-  uint8_t* FRGBBuffer = nullptr;  // av_malloc'ed, FRGBBufferSize bytes
+  TAVMemoryPtr<uint8_t> FRGBBuffer;  // FRGBBufferSize bytes
   int FRGBBufferSize = 0;
   TAVPicture FRGBPicture{};
   TAVPicture* FCurrentPicture = nullptr;
-  SwsContext* FToRGBContext = nullptr;    // owned, sws_freeContext
-  SwsContext* FFromRGBContext = nullptr;  // owned, sws_freeContext
+  TSwsContextPtr FToRGBContext;
+  TSwsContextPtr FFromRGBContext;
   std::string FLastErrMsg;
 };
 

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FormatConverter.h"
+#include "BoundLibraries.h"
 #include "platform/Exception.h"
 
 namespace vidorant {
@@ -74,8 +74,9 @@ void ExpectBitmapColor(TBitmap& bitmap, int r, int g, int b, int tolerance) {
 class FormatConverterTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(FFLoader->LoadLibs(RequiredLibraries)) << FFLoader->LastErrMsg();
+    TBoundLibraries::Bind();
   }
+  static void TearDownTestSuite() { TBoundLibraries::Unbind(); }
   TFormatConverter Converter;
 };
 

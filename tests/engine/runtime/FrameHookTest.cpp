@@ -16,8 +16,8 @@ extern "C" {
 }
 
 #include "engine/runtime/AVUtilStubs.h"
-#include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FrameHook.h"
+#include "BoundLibraries.h"
 #include "hooks/HookRecorder.h"
 #include "platform/Environment.h"
 
@@ -108,10 +108,11 @@ int ProcessOnePixel(TFrameHookChain& chain, int64_t pts) {
 class FrameHookTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(FFLoader->LoadLibs(RequiredLibraries)) << FFLoader->LastErrMsg();
+    TBoundLibraries::Bind();
     ASSERT_TRUE(std::filesystem::exists(HookPath("FullHook"))) << HookPath("FullHook");
   }
   static void TearDownTestSuite() {
+    TBoundLibraries::Unbind();
     std::error_code ignored;
     std::filesystem::remove_all(ScratchFolder(), ignored);
   }

@@ -43,7 +43,7 @@ public:
 
   // Forgets the current picture and takes the RGB side from the bitmap pixel format.
   void Reset();
-  // 8, 15, 16, 24 or 32; 15 selects 16 bits per pixel in the BGR555 layout. Any other value
+  // 8, 15, 16, 24 or 32; 15 selects 16 bits per pixel in the 5-5-5 layout. Any other value
   // throws Exception "Invalid BitsPixel %d".
   void SetBitsPixel(int bits);
   int BitsPixel() const { return FBitsPixel; }

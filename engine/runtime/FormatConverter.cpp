@@ -119,7 +119,11 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
   // An empty picture has no conversion; refusing it here keeps the bitmap and buffer sane.
   if (width <= 0 || height <= 0) return fail(contextError);
 
-  FBitmap->SetSize(width, height);
+  try {
+    FBitmap->SetSize(width, height);
+  } catch (const EInvalidGraphic&) {
+    return fail(contextError);  // wider than a bitmap row can address
+  }
   const bool convert = pixFmt != FPixFmt || (width & 1) != 0 || (height & 1) != 0 ||
                        picture->linesize[0] != RowBytes(width, FBitsPixel);
   if (!convert) {

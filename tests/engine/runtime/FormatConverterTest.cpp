@@ -297,7 +297,8 @@ TEST_F(FormatConverterTest, FailuresGiveTheirTextsAndLeaveNoCurrentPicture) {
   ASSERT_TRUE(Converter.ToRGB(&good.Picture, AV_PIX_FMT_BGR24, 4, 2, false));
 
   for (const auto& [pixFmt, width, height] :
-       {std::tuple{AV_PIX_FMT_NONE, 4, 2}, std::tuple{AV_PIX_FMT_BGR24, 0, 2}, std::tuple{AV_PIX_FMT_YUV420P, 4, -2}}) {
+       {std::tuple{AV_PIX_FMT_NONE, 4, 2}, std::tuple{AV_PIX_FMT_BGR24, 0, 2}, std::tuple{AV_PIX_FMT_YUV420P, 4, -2},
+        std::tuple{AV_PIX_FMT_BGR24, 1 << 30, 2}}) {
     SCOPED_TRACE(testing::Message() << pixFmt << " " << width << "x" << height);
     EXPECT_FALSE(Converter.ToRGB(&good.Picture, pixFmt, width, height, true));
     EXPECT_EQ(Converter.LastErrMsg(), "Cannot initialize the toRGB conversion context");

@@ -25,20 +25,19 @@ const char* const kUnit = "FFUtils";
 
 // The RGB side for each bitmap pixel format the converter supports.
 struct TRGBSide {
-  TPixelFormat BitmapFormat;
   int BitsPixel;
   AVPixelFormat PixFmt;
 };
 
 TRGBSide RGBSideOf(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf8bit: return {format, 8, AV_PIX_FMT_BGR8};
+    case TPixelFormat::pf8bit: return {8, AV_PIX_FMT_BGR8};
     // The bitmap's 16-bit words hold red in the high bits, which the library calls RGB555 and
     // RGB565 (its BGR555 and BGR565 would show red as blue).
-    case TPixelFormat::pf15bit: return {format, 16, AV_PIX_FMT_RGB555LE};
-    case TPixelFormat::pf16bit: return {format, 16, AV_PIX_FMT_RGB565LE};
-    case TPixelFormat::pf32bit: return {format, 32, AV_PIX_FMT_BGRA};
-    default: return {TPixelFormat::pf24bit, 24, AV_PIX_FMT_BGR24};
+    case TPixelFormat::pf15bit: return {16, AV_PIX_FMT_RGB555LE};
+    case TPixelFormat::pf16bit: return {16, AV_PIX_FMT_RGB565LE};
+    case TPixelFormat::pf32bit: return {32, AV_PIX_FMT_BGRA};
+    default: return {24, AV_PIX_FMT_BGR24};
   }
 }
 

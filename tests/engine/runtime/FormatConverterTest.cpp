@@ -249,12 +249,14 @@ TEST_F(FormatConverterTest, SixteenBitBitmapsShowTrueColorsBothWays) {
 
 TEST_F(FormatConverterTest, EightBitsColorTableShowsTheBytesOwnColors) {
   Converter.SetBitsPixel(8);
-  TTestPicture source = YUV420Picture(4, 4, 255, 0, 0);
-  ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_YUV420P, 4, 4, true)) << Converter.LastErrMsg();
-  const TColor color = Converter.Bitmap().GetPixel(1, 1);
-  EXPECT_EQ(GetRValue(color), 255);
-  EXPECT_EQ(GetGValue(color), 0);
-  EXPECT_EQ(GetBValue(color), 0);
+  const int colors[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {0, 0, 0}};
+  for (const auto& c : colors) {
+    SCOPED_TRACE(testing::Message() << c[0] << "," << c[1] << "," << c[2]);
+    TTestPicture source = PackedPicture(4, 4, 3);
+    FillBGR24(source, 4, 4, c[0], c[1], c[2]);
+    ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_BGR24, 4, 4, true)) << Converter.LastErrMsg();
+    EXPECT_EQ(Converter.Bitmap().GetPixel(1, 1), RGB(c[0], c[1], c[2]));
+  }
 }
 
 TEST_F(FormatConverterTest, BitmapChangeWrittenBackIntoScaledPicture) {

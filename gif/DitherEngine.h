@@ -93,6 +93,7 @@ public:
   }
   int Cursor() const { return Cursor_; }
   int Margin() const { return Margin_; }
+  int RowCount() const { return static_cast<int>(Rows_[0].size()); }
 
 protected:
   TErrorRowDitherer(int width, TColorLookup* lookup, int rows, int margin, int divisor, std::span<const TDitherWeight> weights);

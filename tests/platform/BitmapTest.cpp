@@ -2,6 +2,8 @@
 
 #include "platform/Canvas.h"
 #include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "platform/MemoryStream.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +177,31 @@ TEST(BitmapFile, SavesAndLoadsFiles) {
   loaded.LoadFromFile(path);
   std::remove(path.c_str());
   EXPECT_EQ(loaded.GetPixel(2, 2), RGB(1, 200, 3));
-  EXPECT_THROW(loaded.LoadFromFile(path), EInvalidGraphic);
+  EXPECT_THROW(loaded.LoadFromFile(path), EFOpenError);
+}
+
+// A bitmap inside a longer stream takes exactly its own bytes, whatever follows it.
+TEST(BitmapFile, StreamLoadStopsAtTheImageEnd) {
+  TBitmap first(3, 2, pf8bit), second(2, 2, pf24bit);
+  FillRandom(first, 11);
+  second.SetPixel(1, 1, RGB(5, 6, 7));
+  TMemoryStream stream;
+  first.SaveToStream(stream);
+  const int64_t end = stream.GetPosition();
+  second.SaveToStream(stream);
+  stream.SetPosition(0);
+  TBitmap loaded;
+  loaded.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), end);
+  EXPECT_EQ(loaded.SaveToBytes(), first.SaveToBytes());
+  static_cast<TGraphic&>(loaded).LoadFromStream(stream);
+  EXPECT_EQ(loaded.GetPixel(1, 1), RGB(5, 6, 7));
+
+  TMemoryStream truncated;
+  const std::vector<uint8_t> bytes = first.SaveToBytes();
+  truncated.WriteBuffer(bytes.data(), 20);
+  truncated.SetPosition(0);
+  EXPECT_THROW(loaded.LoadFromStream(truncated), EInvalidGraphic);
 }
 
 TEST(BitmapFormat, ConversionKeepsColoursTheTargetCanHold) {
@@ -263,6 +289,11 @@ TEST(Canvas, FillsCopiesAndStretchesInsideTheBitmapOnly) {
   EXPECT_EQ(target.GetPixel(3, 0), 2u);
   canvas.Draw(3, 3, source);
   EXPECT_EQ(target.GetPixel(3, 3), 1u);
+  TGraphic& graphic = source;  // drawn through the graphic interface as well
+  canvas.StretchDraw(Rect(0, 0, 1, 1), graphic);
+  EXPECT_EQ(target.GetPixel(0, 0), 1u);
+  canvas.Draw(2, 3, graphic);
+  EXPECT_EQ(target.GetPixel(3, 3), 2u);
 }
 
 TEST(Canvas, LockIsRecursiveAndExcludesOtherThreads) {

@@ -57,7 +57,11 @@ std::vector<uint8_t> TBitmap::SaveToBytes() const {
   // Device and custom bitmaps are stored as the 32-bit rows they hold.
   const uint32_t bits = static_cast<uint32_t>(BitsPerPixel());
   const bool fields = Format_ == pf16bit;
-  const uint32_t tableBytes = fields ? 12 : static_cast<uint32_t>(ColorTable_.size() * 4);
+  // "Colours used" 0 means a full table in this format, so an indexed bitmap without a table
+  // is written with a full table of black, which reads back as the same pixels.
+  std::vector<TRGBQuad> table = ColorTable_;
+  if (IsIndexedFormat(Format_) && table.empty()) table.resize(size_t{1} << bits);
+  const uint32_t tableBytes = fields ? 12 : static_cast<uint32_t>(table.size() * 4);
   const uint32_t stride = static_cast<uint32_t>(BytesPerScanLine());
   const uint32_t imageBytes = stride * static_cast<uint32_t>(Height_);
   const uint32_t offset = FileHeaderSize + InfoHeaderSize + tableBytes;
@@ -78,14 +82,14 @@ std::vector<uint8_t> TBitmap::SaveToBytes() const {
   Put32(out, imageBytes);
   Put32(out, 0);
   Put32(out, 0);
-  Put32(out, fields ? 0 : static_cast<uint32_t>(ColorTable_.size()));
+  Put32(out, fields ? 0 : static_cast<uint32_t>(table.size()));
   Put32(out, 0);
   if (fields) {
     Put32(out, 0xF800);
     Put32(out, 0x07E0);
     Put32(out, 0x001F);
   }
-  for (const TRGBQuad& q : ColorTable_) {
+  for (const TRGBQuad& q : table) {
     out.push_back(q.Blue);
     out.push_back(q.Green);
     out.push_back(q.Red);

@@ -105,6 +105,19 @@ TEST(BitmapFile, RoundTripsEveryPixelFormat) {
   }
 }
 
+// "Colours used" 0 means a full table, so a bitmap without a table must not write 0 and
+// then read a table that is not there.
+TEST(BitmapFile, IndexedBitmapWithoutATableStillRoundTrips) {
+  TBitmap bitmap(5, 2, pf8bit);
+  bitmap.ScanLine(1)[4] = 200;
+  bitmap.SetColorTable({});
+  const std::vector<uint8_t> bytes = bitmap.SaveToBytes();
+  TBitmap loaded;
+  loaded.LoadFromBytes(bytes.data(), bytes.size());
+  EXPECT_EQ(loaded.ScanLine(1)[4], 200);
+  EXPECT_EQ(loaded.GetPixel(4, 1), 0u);
+}
+
 TEST(BitmapFile, DeviceBitmapsAreStoredAsThirtyTwoBits) {
   TBitmap bitmap(2, 2, pfDevice);
   bitmap.SetPixel(1, 0, RGB(10, 20, 30));

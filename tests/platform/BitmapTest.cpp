@@ -330,3 +330,37 @@ TEST(Canvas, LockIsRecursiveAndExcludesOtherThreads) {
 
 }  // namespace
 }  // namespace vidorant
+
+namespace vidorant {
+namespace {
+
+// Damaged headers must give a clear error or a valid bitmap, never a read outside the data
+// (AddressSanitizer watches the reads).
+TEST(BitmapFile, RandomlyDamagedHeadersNeverReadOutsideTheData) {
+  std::mt19937 rng(5);
+  int refused = 0, loaded = 0;
+  for (TPixelFormat format : {pf1bit, pf8bit, pf16bit, pf24bit}) {
+    TBitmap source(6, 4, format);
+    FillRandom(source, 3);
+    const std::vector<uint8_t> good = source.SaveToBytes();
+    for (int n = 0; n < 3000; ++n) {
+      std::vector<uint8_t> bytes = good;
+      for (int k = 0; k < 3; ++k) bytes[rng() % 70 % bytes.size()] = static_cast<uint8_t>(rng());
+      bytes.resize(bytes.size() - rng() % 8);
+      TBitmap target;
+      try {
+        target.LoadFromBytes(bytes.data(), bytes.size());
+        ++loaded;
+        for (int y = 0; y < target.Height(); ++y)
+          for (int x = 0; x < target.Width(); ++x) target.GetPixel(x, y);
+      } catch (const EInvalidGraphic&) {
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(loaded, 0);
+}
+
+}  // namespace
+}  // namespace vidorant

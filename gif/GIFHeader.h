@@ -1,0 +1,43 @@
+// The header of a GIF document (signature, logical screen descriptor and global colour table)
+// and the trailer that closes the file.
+#pragma once
+
+#include <cstdint>
+
+#include "gif/GIFColorMap.h"
+#include "gif/GIFItem.h"
+
+namespace vidorant {
+
+class TGIFHeader : public TGIFItem {
+public:
+  using TGIFItem::TGIFItem;
+
+  // Signature of the document's version, the 7 screen descriptor bytes (packed byte
+  // recomputed first) and the global table when there is one.
+  void SaveToStream(TStream& stream) override;
+  void Clear();
+  // Recomputes the packed byte from the colour tables of the document.
+  void Prepare();
+
+  TGIFGlobalColorMap& ColorMap() { return FColorMap; }
+  const TGIFGlobalColorMap& ColorMap() const { return FColorMap; }
+
+  uint16_t ScreenWidth = 0;
+  uint16_t ScreenHeight = 0;
+  uint8_t BackgroundColorIndex = 0;
+  uint8_t AspectRatio = 0;
+  uint8_t Packed() const { return FPacked; }
+
+private:
+  uint8_t FPacked = 0;  // bit 7 global table, 4-6 colour resolution, 3 sort, 0-2 table size
+  TGIFGlobalColorMap FColorMap;
+};
+
+class TGIFTrailer : public TGIFItem {
+public:
+  using TGIFItem::TGIFItem;
+  void SaveToStream(TStream& stream) override { stream.WriteByte(0x3B); }
+};
+
+}  // namespace vidorant

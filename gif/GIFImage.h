@@ -1,0 +1,100 @@
+// The GIF document: a header (logical screen, global colour table), an ordered list of frames
+// and, when written, a trailer. It is a TGraphic so it can be saved like any other picture.
+// Ownership: the document owns its header and frame list; the list owns the frames.
+// A document is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "gif/GIFHeader.h"
+#include "gif/GIFImageDefaults.h"
+#include "gif/GIFList.h"
+#include "gif/GIFSubImage.h"
+#include "gif/GIFTypes.h"
+#include "platform/Graphic.h"
+
+namespace vidorant {
+
+class TGIFImage;
+
+class TGIFImageList : public TGIFList<TGIFSubImage> {
+public:
+  explicit TGIFImageList(TGIFImage* image) : FImage(image) {}
+  // Appends a frame of this list's document and returns its index.
+  int Add(std::unique_ptr<TGIFSubImage> frame);
+
+private:
+  TGIFImage* FImage;  // not owned
+};
+
+class TGIFImage : public TGraphic {
+public:
+  TGIFImage();
+  ~TGIFImage() override;
+  TGIFImage(const TGIFImage&) = delete;
+  TGIFImage& operator=(const TGIFImage&) = delete;
+
+  // The logical screen size.
+  int GetWidth() const override { return FHeader->ScreenWidth; }
+  int GetHeight() const override { return FHeader->ScreenHeight; }
+  bool GetEmpty() const override { return FImages.Count() == 0; }
+  // Raises "Image width too small for contained frames" when a frame would reach past value.
+  void SetWidth(int value);
+  // Raises "Image height too small for contained frames" when a frame would reach past value.
+  void SetHeight(int value);
+
+  // Reading GIF files is done by the GIF reader; a document without it refuses to load.
+  void LoadFromStream(TStream& stream) override;
+  // Writes the whole file: header, every frame in order, trailer. Progress "Saving...".
+  void SaveToStream(TStream& stream) override;
+  // Creates (or replaces) the file and saves into it.
+  void SaveToFile(const std::string& fileName);
+  // Drawing belongs to the animation painter, which this document does not have.
+  void Draw(TCanvas& canvas, const TRect& rect) override;
+
+  // Deletes every frame, empties the global table, sets the screen to 0 x 0. Keeps settings.
+  void Clear();
+  // Appends a frame (made for this document) as it is; returns its index.
+  int Add(std::unique_ptr<TGIFSubImage> frame);
+
+  TGIFImageList& Images() { return FImages; }
+  const TGIFImageList& Images() const { return FImages; }
+  TGIFHeader& Header() { return *FHeader; }
+  const TGIFHeader& Header() const { return *FHeader; }
+  TGIFGlobalColorMap& GlobalColorMap() { return FHeader->ColorMap(); }
+
+  // The highest version among the frames; gvUnknown without frames.
+  TGIFVersion GetVersion() const;
+  // Largest bits per pixel among the global and every local table.
+  int MaxBitsPerPixel() const;
+  // The bits per pixel that the header's table-size field describes and that frames without a
+  // table of their own are coded with: the global table's when there is one, else the largest.
+  int BitsPerPixel() const;
+
+  // Event helpers for the parts of the document.
+  void Warning(TObject* sender, TGIFSeverity severity, const std::string& message);
+  void Progress(TProgressStage stage, int percentDone, const std::string& message);
+  void Changed();
+
+  uint16_t DrawOptions;
+  uint8_t ReductionMethod;
+  int ReductionBitDepth;
+  uint8_t DitherMethod;
+  TGIFEncoderKind EncoderKind;
+  int ThreadPriority;
+  int AnimationSpeed;
+
+  TGIFWarning OnWarning;
+  TGIFProgressEvent OnProgress;
+  TNotifyEvent OnChange;
+
+private:
+  void SetScreenExtent(int value, bool horizontal);
+
+  TGIFImageList FImages;
+  std::unique_ptr<TGIFHeader> FHeader;
+};
+
+}  // namespace vidorant

@@ -1,0 +1,107 @@
+// One frame of a GIF document: its extensions, image descriptor, local colour table and 8-bit
+// pixel data (one colour index per byte, width x height bytes, rows top to bottom).
+// Ownership: the frame owns its extension list, colour table and pixel data; the document's
+// frame list owns the frame. Invariant: the pixel data is either empty or exactly
+// width x height bytes, and the bounds always fit the 16-bit fields of a GIF file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gif/GIFColorMap.h"
+#include "gif/GIFExtension.h"
+#include "gif/GIFItem.h"
+#include "gif/GIFList.h"
+#include "platform/Geometry.h"
+
+namespace vidorant {
+
+class TGIFSubImage;
+
+class TGIFExtensionList : public TGIFList<TGIFExtension> {
+public:
+  explicit TGIFExtensionList(TGIFSubImage* subImage) : FSubImage(subImage) {}
+  // Takes ownership and ties the extension to this list's frame; the first graphic control
+  // extension becomes the frame's.
+  int Add(std::unique_ptr<TGIFExtension> extension);
+  void SaveToStream(TStream& stream);
+
+private:
+  TGIFSubImage* FSubImage;  // not owned
+};
+
+class TGIFSubImage : public TGIFItem {
+public:
+  static constexpr int MaxDimension = 65535;
+
+  explicit TGIFSubImage(TGIFImage* image);
+  ~TGIFSubImage() override;
+
+  // 89a when the colour table is marked sorted or the frame has an extension.
+  TGIFVersion GetVersion() const override;
+  // The extensions, then (unless the frame is empty) descriptor, local table and image data.
+  void SaveToStream(TStream& stream) override;
+  // Back to a new frame: no extensions, no colours, no pixels, zero bounds, not transparent.
+  void Clear();
+
+  TGIFExtensionList& Extensions() { return FExtensions; }
+  const TGIFExtensionList& Extensions() const { return FExtensions; }
+  TGIFLocalColorMap& ColorMap() { return FColorMap; }
+  const TGIFLocalColorMap& ColorMap() const { return FColorMap; }
+  // The local table, or the document's global one when the local one is empty (null when
+  // neither exists).
+  const TGIFColorMap* ActiveColorMap() const;
+
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  TRect BoundsRect() const { return Rect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
+  void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+  void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+  void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+  void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+  void SetBoundsRect(const TRect& rect) { SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height()); }
+  // Stores all four; a new size replaces the pixel data with zeros. Grows the document's
+  // logical screen to hold the frame, with warnings when a screen already set was too small.
+  // Bounds that a GIF file cannot hold (outside 0..65535, or reaching past 65535) raise
+  // GIFException and change nothing.
+  void SetBounds(int left, int top, int width, int height);
+
+  bool Interlaced() const { return (FPacked & 0x40) != 0; }
+  void SetInterlaced(bool value) { FPacked = value ? (FPacked | 0x40) : (FPacked & ~0x40); }
+  // The descriptor's packed byte as last prepared for writing.
+  uint8_t Packed() const { return FPacked; }
+
+  // No pixel data, or a width or height of 0.
+  bool Empty() const { return FData.empty() || FWidth == 0 || FHeight == 0; }
+  uint8_t* Data() { return FData.data(); }
+  const uint8_t* Data() const { return FData.data(); }
+  int64_t DataSize() const { return static_cast<int64_t>(FData.size()); }
+  // Row y of the pixel data; raises "Scan line index out of range" outside the frame.
+  uint8_t* ScanLine(int row);
+
+  bool Transparent() const { return FTransparent; }
+  // The frame's first graphic control extension (owned by the extension list), or null.
+  TGIFGraphicControlExtension* GraphicControlExtension() const { return FGraphicControlExtension; }
+
+private:
+  friend class TGIFExtensionList;
+  friend class TGIFGraphicControlExtension;
+
+  void PreparePacked();
+
+  TGIFExtensionList FExtensions;
+  TGIFLocalColorMap FColorMap;
+  int FLeft = 0;
+  int FTop = 0;
+  int FWidth = 0;
+  int FHeight = 0;
+  uint8_t FPacked = 0;  // bit 7 local table, 6 interlace, 5 sort, 3-4 reserved, 0-2 table size
+  std::vector<uint8_t> FData;
+  bool FTransparent = false;
+  TGIFGraphicControlExtension* FGraphicControlExtension = nullptr;  // not owned
+};
+
+}  // namespace vidorant

@@ -1,0 +1,67 @@
+// The octree colour quantizer and the octree palettes built from it.
+//
+// Invariants: after every pixel the number of leaves is at most the maximum (as long as a node
+// can still be reduced); every non-leaf node below the colour depth sits in the reducible list
+// of its depth until it is reduced. Nodes live in one pool and refer to each other by index, so
+// building a tree costs no allocation per node once the pool has grown.
+#pragma once
+
+#include "gif/DIB.h"
+#include "platform/Color.h"
+#include "platform/Palette.h"
+#include "platform/TObject.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vidorant {
+
+struct TOctreeNode {
+  bool IsLeaf = false;
+  uint32_t PixelCount = 0;
+  // Component sums are 64-bit: a 32-bit sum overflows once one leaf holds 16.8 million
+  // pixels, which a large picture of one colour reaches.
+  uint64_t RedSum = 0;
+  uint64_t GreenSum = 0;
+  uint64_t BlueSum = 0;
+  std::array<int32_t, 8> Child{-1, -1, -1, -1, -1, -1, -1, -1};
+  int32_t NextReducible = -1;
+};
+
+class TColorQuantizer : public TObject {
+public:
+  // colorBits: depth of the tree, 1 to 8.
+  TColorQuantizer(int maxColors, int colorBits);
+
+  // Adds every pixel of a 24-bit image, rows from the top, columns left to right.
+  void ProcessImage(const TDIBReader& image);
+  void AddColor(uint8_t red, uint8_t green, uint8_t blue);
+  int LeafCount() const { return LeafCount_; }
+  // One quad per leaf, depth first, children in index order.
+  std::vector<TRGBQuad> ColorTable() const;
+
+private:
+  int32_t CreateNode(int depth);
+  void FreeNode(int32_t node);
+  // Merges the front node of the deepest non-empty reducible list; false when there is none.
+  bool Reduce();
+
+  std::vector<TOctreeNode> Pool_;
+  std::vector<int32_t> FreeNodes_;
+  int32_t Root_;
+  int LeafCount_ = 0;
+  std::array<int32_t, 9> Reducible_;
+  int MaxColors_;
+  int ColorBits_;
+};
+
+// A palette of `colors` entries (all black, flags no-collapse) filled from the octree of the
+// image. With system colours: 256 entries, the 20 stock colours at 0-9 and 246-255 and up to
+// 236 octree colours from entry 10. Without: the octree colours from entry 0. Entries the tree
+// did not fill stay black.
+TPalette CreateOptimizedPaletteFromManyBitmaps(const TDIBReader& image, int colors, int colorBits, bool systemColors);
+// The same for one bitmap, read as 24 bits (the bitmap is converted in place).
+TPalette CreateOptimizedPaletteFromSingleBitmap(TBitmap& bitmap, int colors, int colorBits, bool systemColors);
+
+}  // namespace vidorant

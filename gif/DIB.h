@@ -1,0 +1,58 @@
+// Row access to the bitmaps of colour reduction. A TDIBReader converts the bitmap it is given
+// to its pixel format in place and hands out its rows, row 0 at the top. A TDIBWriter builds a
+// new 8-bit (or 24-bit) device-independent image in memory -- bottom-up rows padded to 4 bytes,
+// a colour table of always 256 entries for 8 bits -- and Finish() loads it into the target
+// bitmap as a complete bitmap file image. Only 8 and 24 bits per pixel are handled.
+#pragma once
+
+#include "platform/Bitmap.h"
+#include "platform/Palette.h"
+#include "platform/TObject.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vidorant {
+
+class TDIB : public TObject {
+public:
+  // Raises GIFException "Unsupported PixelFormat" for anything but pf8bit and pf24bit.
+  TDIB(TBitmap& bitmap, TPixelFormat pixelFormat);
+  int Width() const { return Width_; }
+  int Height() const { return Height_; }
+  TPixelFormat PixelFormat() const { return PixelFormat_; }
+
+protected:
+  // Raises GIFException "Scan line index out of range".
+  void CheckRow(int row) const;
+
+  TBitmap* Bitmap_;  // not owned
+  TPixelFormat PixelFormat_;
+  int Width_ = 0;
+  int Height_ = 0;
+};
+
+class TDIBReader : public TDIB {
+public:
+  TDIBReader(TBitmap& bitmap, TPixelFormat pixelFormat);
+  const uint8_t* ScanLine(int row) const;
+};
+
+class TDIBWriter : public TDIB {
+public:
+  // Raises "Invalid image dimensions" for a zero width or height and "Failed to allocate memory
+  // for GIF DIB" when the image cannot be allocated. The palette's first 256 entries make the
+  // colour table of an 8-bit image.
+  TDIBWriter(TBitmap& target, TPixelFormat pixelFormat, int width, int height, const TPalette& palette);
+  uint8_t* ScanLine(int row);
+  // Puts the finished image into the target bitmap.
+  void Finish();
+
+private:
+  std::vector<uint8_t> Image_;  // the whole bitmap file image
+  size_t BitsOffset_ = 0;
+  size_t Stride_ = 0;
+};
+
+}  // namespace vidorant

@@ -343,6 +343,25 @@ TEST(GIFDocument, ClearEmptiesTheDocumentButKeepsItsSettings) {
   EXPECT_TRUE(log.Messages.empty());
 }
 
+TEST(GIFDocument, AddTakesOnlyFramesMadeForTheDocument) {
+  TGIFImage image, other;
+  int changes = 0;
+  image.OnChange = [&](TObject*) { ++changes; };
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      image.Add(attempt == 0 ? nullptr : std::make_unique<TGIFSubImage>(&other));
+      FAIL() << "attempt " << attempt;
+    } catch (const GIFException& e) {
+      EXPECT_EQ(e.Message, "Object type not supported for operation");
+    }
+  }
+  EXPECT_EQ(image.Images().Count(), 0);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 0);
+  EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 1);
+  EXPECT_EQ(changes, 2);
+}
+
 TEST(GIFDocument, DocumentEncoderKindSelectsTheRunLengthEncoder) {
   std::vector<uint8_t> pixels(4000, 1);
   TGIFImage lzw, rle;
@@ -425,10 +444,14 @@ TEST(GIFColorMap, AppendSearchAndSizeRules) {
   const std::pair<int, int> bits[] = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 3}, {16, 4}, {17, 5}, {128, 7}, {129, 8}, {256, 8}};
   for (const auto& [count, expected] : bits) EXPECT_EQ(TGIFColorMap::BitsFor(count), expected) << count;
 
-  const uint8_t quads[] = {10, 20, 30, 0, 40, 50, 60, 0};
-  small.ImportDIBColors(quads, 2);
+  small.ImportDIBColors({TRGBQuad{10, 20, 30, 0}, TRGBQuad{40, 50, 60, 0}});
   EXPECT_EQ(small.Count(), 2);
-  EXPECT_EQ(small.Color(1), (TGIFColor{60, 50, 40}));
+  EXPECT_EQ(small.Color(1), (TGIFColor{60, 50, 40})) << "blue, green, red quads become red, green, blue";
+  small.ImportDIBColors(std::vector<TRGBQuad>(300, TRGBQuad{1, 2, 3, 0}));
+  EXPECT_EQ(small.Count(), 256) << "at most 256 entries are read";
+  small.ImportPalette(TPalette::Default());
+  EXPECT_EQ(small.Count(), 20);
+  EXPECT_EQ(small.Color(1), (TGIFColor{128, 0, 0}));
 }
 
 TEST(GIFRegistries, LabelsAndIdentifiersMapToTheirClasses) {

@@ -11,6 +11,8 @@
 #include "gif/GIFExtensionRegistry.h"
 #include "gif/GIFImage.h"
 #include "gif/RLEEncoder.h"
+#include "platform/Bitmap.h"
+#include "platform/Canvas.h"
 #include "platform/FileStream.h"
 
 #include <filesystem>
@@ -360,6 +362,30 @@ TEST(GIFDocument, AddTakesOnlyFramesMadeForTheDocument) {
   EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 0);
   EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 1);
   EXPECT_EQ(changes, 2);
+  image.Images().Delete(0);
+  EXPECT_EQ(changes, 3) << "deleting a frame changes the document";
+  std::unique_ptr<TGIFSubImage> taken = image.Images().Extract(0);
+  EXPECT_EQ(changes, 4);
+  EXPECT_TRUE(image.GetEmpty());
+  EXPECT_EQ(image.Add(std::move(taken)), 0) << "an extracted frame can come back";
+}
+
+TEST(GIFDocument, DrawingAndLoadingFailWithAClearMessageInsteadOfDoingNothing) {
+  TGIFImage image;
+  AddFrame(image, 2, 2, {0, 0xFFFFFF}, {0, 1, 1, 0});
+  TBitmap target(4, 4, pf24bit);
+  try {
+    image.Draw(target.Canvas(), Rect(0, 0, 4, 4));
+    FAIL() << "drawing claimed success";
+  } catch (const GIFException& e) {
+    EXPECT_EQ(e.Message, "Drawing GIF images is not supported by this GIF library build");
+  }
+  TMemoryStream saved;
+  image.SaveToStream(saved);
+  saved.SetPosition(0);
+  TGIFImage loaded;
+  EXPECT_THROW(loaded.LoadFromStream(saved), GIFException);
+  EXPECT_TRUE(loaded.GetEmpty());
 }
 
 TEST(GIFDocument, DocumentEncoderKindSelectsTheRunLengthEncoder) {

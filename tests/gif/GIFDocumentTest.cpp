@@ -23,8 +23,6 @@ namespace {
 
 using namespace vidorant::testing;
 
-std::vector<uint8_t> BytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
-
 std::vector<uint8_t> SaveItem(TGIFItem& item) {
   TMemoryStream stream;
   item.SaveToStream(stream);

@@ -25,6 +25,10 @@ public:
   // Appends a frame of this list's document and returns its index.
   int Add(std::unique_ptr<TGIFSubImage> frame);
 
+protected:
+  // Every change of the frames is a change of the document.
+  void Changed() override;
+
 private:
   TGIFImage* FImage;  // not owned
 };
@@ -56,7 +60,7 @@ public:
 
   // Deletes every frame, empties the global table, sets the screen to 0 x 0. Keeps settings.
   void Clear();
-  // Appends a frame (made for this document) as it is; returns its index.
+  // Appends a frame (made for this document) as it is; returns its index. Signals a change.
   int Add(std::unique_ptr<TGIFSubImage> frame);
 
   TGIFImageList& Images() { return FImages; }

@@ -32,6 +32,18 @@ int ReadPacket(void* opaque, uint8_t* buffer, int size) {
   return static_cast<int>(n);
 }
 
+// The GIF demuxer seeks back over the header, so the memory source is seekable.
+int64_t SeekTo(void* opaque, int64_t offset, int whence) {
+  auto* source = static_cast<TMemorySource*>(opaque);
+  int64_t size = static_cast<int64_t>(source->Data->size());
+  if (whence & AVSEEK_SIZE) return size;
+  int64_t base = (whence & 3) == SEEK_CUR ? static_cast<int64_t>(source->Position) : (whence & 3) == SEEK_END ? size : 0;
+  int64_t target = base + offset;
+  if (target < 0 || target > size) return AVERROR(EINVAL);
+  source->Position = static_cast<size_t>(target);
+  return target;
+}
+
 void Check(int result, const char* what) {
   if (result >= 0) return;
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -97,7 +109,7 @@ std::vector<TDecodedPicture> DecodeGIFWithFFmpeg(const std::vector<uint8_t>& gif
   const int bufferSize = 4096;
   auto* buffer = static_cast<uint8_t*>(av_malloc(bufferSize));
   std::unique_ptr<AVIOContext, IOContextFree> io(
-      avio_alloc_context(buffer, bufferSize, 0, &source, &ReadPacket, nullptr, nullptr));
+      avio_alloc_context(buffer, bufferSize, 0, &source, &ReadPacket, nullptr, &SeekTo));
   if (!io) throw std::runtime_error("avio_alloc_context failed");
 
   AVFormatContext* raw = avformat_alloc_context();

@@ -2,6 +2,8 @@
 // initialisation and finalisation.
 #include "engine/runtime/FFLoad.h"
 
+#include "engine/runtime/LibraryFolder.h"
+
 #include <cfenv>
 
 #include "engine/runtime/AVCodecStubs.h"
@@ -49,35 +51,6 @@ const TLibraryItem kLibraries[8] = {
     {"c", true, 6, &MyUtilStubs, nullptr},  // glibc's C runtime, libc.so.6
 };
 
-std::string WithoutTrailingDelimiter(std::string folder) {
-  while (folder.size() > 1 && folder.back() == PathDelimiter) folder.pop_back();
-  return folder;
-}
-
-// True when the search list holds the folder as one of its entries.
-bool SearchListHolds(const std::string& list, const std::string& folder) {
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(LibrarySearchSeparator, start);
-    if (end == std::string::npos) end = list.size();
-    if (WithoutTrailingDelimiter(list.substr(start, end - start)) == folder) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// Restores the current directory when the load is done, whatever happened.
-class TCurrentDirScope {
-public:
-  explicit TCurrentDirScope(const std::string& folder) : FSaved(GetCurrentDir()) { SetCurrentDir(folder); }
-  ~TCurrentDirScope() {
-    if (!FSaved.empty()) SetCurrentDir(FSaved);
-  }
-
-private:
-  std::string FSaved;
-};
-
 // The avformat hooks: the Unicode file protocol joins the engine's protocol registry (once; a
 // second load finds it there). FFmpeg 5.1 has no process-wide interrupt callback: every format
 // context and byte stream the engine opens carries EngineInterruptCallback itself, so installing
@@ -102,15 +75,10 @@ std::string TFFLoader::LibFileName(TLibrary library) const {
 
 TLibHandle TFFLoader::LoadModule(const std::string& folder, const std::string& bareName, std::string& loadedFrom) {
   if (!folder.empty() && FileExists(folder + bareName)) {
-    TCurrentDirScope current(folder);
     // The libraries load each other; with the folder first in the search list their
     // dependencies come from the same folder (on Linux the dynamic loader reads the list only
     // at start-up, so a bundle also carries an $ORIGIN run path; child processes see it).
-    const std::string entry = WithoutTrailingDelimiter(folder);
-    const std::string searchList = GetEnvironmentVariable(LibrarySearchVariable);
-    if (!SearchListHolds(searchList, entry))
-      SetEnvironmentVariable(LibrarySearchVariable,
-                             searchList.empty() ? entry : entry + LibrarySearchSeparator + searchList);
+    TLibraryFolderScope scope(folder);
     loadedFrom = folder + bareName;
     return LoadDynamicLibrary(loadedFrom);
   }

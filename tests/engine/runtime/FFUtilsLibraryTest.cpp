@@ -43,7 +43,7 @@ TEST_F(LibraryUtils, ReadWholeFileAddsAZeroByteThatTheSizeCounts) {
 
 TEST_F(LibraryUtils, ReadWholeFileFailsForMissingFilesAndFolders) {
   TTempFolder folder;
-  for (const std::string name : {folder.File("missing.txt"), folder.Path.string()}) {
+  for (const std::string& name : {folder.File("missing.txt"), folder.Path.string()}) {
     TAVMemoryPtr<uint8_t> buffer;
     int64_t size = -1;
     EXPECT_EQ(ReadWholeFile(name, buffer, size), -1) << name;

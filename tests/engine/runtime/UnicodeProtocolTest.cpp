@@ -179,7 +179,7 @@ TEST(EngineIO, MissingFilesReportNoSuchFileOnBothRoads) {
   ASSERT_TRUE(locale.Active);
   TTempFolder folder;
   std::unique_ptr<TEngineIO> io;
-  for (const std::string leaf : {std::string("missing.bin"), WideLeaf}) {
+  for (const std::string& leaf : {std::string("missing.bin"), WideLeaf}) {
     EXPECT_EQ(OpenEngineIO(FileNameToLib(folder.File(leaf)), AVIO_FLAG_READ, nullptr, io),
               AVERROR(ENOENT))
         << leaf;

@@ -1,0 +1,36 @@
+#include "platform/Event.h"
+
+#include <chrono>
+
+namespace vidorant {
+
+void TEvent::SetEvent() {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FSignaled = true;
+  }
+  FChanged.notify_all();
+}
+
+void TEvent::ResetEvent() {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FSignaled = false;
+}
+
+bool TEvent::IsSet() {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FSignaled;
+}
+
+TWaitResult TEvent::WaitFor(uint32_t timeoutMs) {
+  std::unique_lock<std::mutex> lock(FMutex);
+  if (timeoutMs == INFINITE) {
+    FChanged.wait(lock, [this] { return FSignaled; });
+    return TWaitResult::wrSignaled;
+  }
+  // A steady clock: changing the wall clock must not stretch or cut a time-out.
+  bool signaled = FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FSignaled; });
+  return signaled ? TWaitResult::wrSignaled : TWaitResult::wrTimeout;
+}
+
+}  // namespace vidorant

@@ -1,0 +1,33 @@
+// A manual-reset event: once set it stays signalled, releasing every waiter, until reset.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace vidorant {
+
+enum class TWaitResult { wrSignaled, wrTimeout };
+
+// A wait time in milliseconds that never runs out.
+constexpr uint32_t INFINITE = 0xFFFFFFFFu;
+
+class TEvent {
+public:
+  explicit TEvent(bool initialState = false) : FSignaled(initialState) {}
+  TEvent(const TEvent&) = delete;
+  TEvent& operator=(const TEvent&) = delete;
+
+  void SetEvent();
+  void ResetEvent();
+  bool IsSet();
+  // Waits until the event is set or timeoutMs milliseconds have passed (INFINITE: no limit).
+  TWaitResult WaitFor(uint32_t timeoutMs = INFINITE);
+
+private:
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  bool FSignaled;
+};
+
+}  // namespace vidorant

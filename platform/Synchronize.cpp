@@ -1,0 +1,103 @@
+#include "platform/Synchronize.h"
+
+#include <chrono>
+#include <deque>
+#include <exception>
+#include <mutex>
+
+#include "platform/ThreadID.h"
+
+namespace vidorant {
+namespace {
+
+// One queued call. It lives on the waiting worker's stack: the worker does not return before
+// Done is set, and the main thread touches the call no more after setting it.
+struct TSyncCall {
+  const std::function<void()>* Fn;
+  std::exception_ptr Error;
+  TEvent Done;
+};
+
+std::mutex gQueueLock;
+std::deque<TSyncCall*> gQueue;
+
+std::mutex gHookLock;
+std::function<void()> gWakeMainThread;
+std::function<void()> gProcessMessages;
+
+std::function<void()> CopyHook(const std::function<void()>& hook) {
+  std::lock_guard<std::mutex> lock(gHookLock);
+  return hook;
+}
+
+}  // namespace
+
+void Synchronize(const std::function<void()>& fn) {
+  if (InMainThread()) {
+    fn();
+    return;
+  }
+  TSyncCall call{&fn, nullptr, TEvent(false)};
+  {
+    std::lock_guard<std::mutex> lock(gQueueLock);
+    gQueue.push_back(&call);
+  }
+  if (auto wake = CopyHook(gWakeMainThread)) wake();
+  call.Done.WaitFor(INFINITE);
+  if (call.Error) std::rethrow_exception(call.Error);
+}
+
+bool CheckSynchronize() {
+  if (!InMainThread()) return false;
+  bool ranAny = false;
+  for (;;) {
+    TSyncCall* call;
+    {
+      std::lock_guard<std::mutex> lock(gQueueLock);
+      if (gQueue.empty()) break;
+      call = gQueue.front();
+      gQueue.pop_front();
+    }
+    try {
+      (*call->Fn)();
+    } catch (...) {
+      call->Error = std::current_exception();
+    }
+    call->Done.SetEvent();
+    ranAny = true;
+  }
+  return ranAny;
+}
+
+void SetWakeMainThread(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(gHookLock);
+  gWakeMainThread = std::move(hook);
+}
+
+void SetProcessMessages(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(gHookLock);
+  gProcessMessages = std::move(hook);
+}
+
+void ProcessMessages() {
+  if (auto hook = CopyHook(gProcessMessages)) hook();
+}
+
+TWaitResult WaitServingSynchronize(TEvent& event, uint32_t timeoutMs) {
+  if (!InMainThread()) return event.WaitFor(timeoutMs);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    CheckSynchronize();
+    ProcessMessages();
+    uint32_t slice = 10;
+    if (timeoutMs != INFINITE) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return event.WaitFor(0);
+      if (left < slice) slice = static_cast<uint32_t>(left);
+    }
+    if (event.WaitFor(slice) == TWaitResult::wrSignaled) return TWaitResult::wrSignaled;
+  }
+}
+
+}  // namespace vidorant

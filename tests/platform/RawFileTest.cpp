@@ -1,0 +1,78 @@
+#include "platform/RawFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <future>
+#include <string>
+
+namespace vidorant {
+namespace {
+
+std::string TempName(const char* leaf) {
+  const char* root = std::getenv("VIDORANT_TEST_TMP");
+  std::filesystem::path dir = std::filesystem::path(root ? root : "/tmp") / "platform-rawfile";
+  std::filesystem::create_directories(dir);
+  std::string name = (dir / leaf).string();
+  std::filesystem::remove(name);
+  return name;
+}
+
+TEST(RawFile, WaitForAPipePartnerEndsWhenTheAbortCheckSaysSo) {
+  for (TFileAccess access : {TFileAccess::Read, TFileAccess::Write}) {
+    const std::string fifo = TempName(access == TFileAccess::Read ? "r.fifo" : "w.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> stop{false};
+    auto opened = std::async(std::launch::async, [&] {
+      std::unique_ptr<TRawFile> file;
+      return TRawFile::Open(fifo, access, [&] { return stop.load(); }, file);
+    });
+    // Nobody is at the other end: the open must still be waiting.
+    ASSERT_EQ(opened.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    stop = true;
+    ASSERT_EQ(opened.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(opened.get(), RawFileAborted);
+    std::filesystem::remove(fifo);
+  }
+}
+
+TEST(RawFile, PipeReadWaitsForDataAndSeesTheWritersEnd) {
+  const std::string fifo = TempName("data.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto reader = std::async(std::launch::async, [&] {
+    std::unique_ptr<TRawFile> file;
+    if (TRawFile::Open(fifo, TFileAccess::Read, nullptr, file) != 0) return std::string("open failed");
+    std::string got;
+    char buf[4];
+    for (int64_t n; (n = file->Read(buf, sizeof buf, nullptr)) > 0;) got.append(buf, n);
+    return got;
+  });
+  std::unique_ptr<TRawFile> writer;
+  ASSERT_EQ(TRawFile::Open(fifo, TFileAccess::Write, nullptr, writer), 0);
+  ASSERT_EQ(writer->Write("hello", 5, nullptr), 5);
+  writer.reset();  // end of file for the reader
+  ASSERT_EQ(reader.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(reader.get(), "hello");
+}
+
+TEST(RawFile, MissingFileReportsNoSuchFileAndWriteCreatesIt) {
+  const std::string name = TempName("created.bin");
+  std::unique_ptr<TRawFile> file;
+  EXPECT_EQ(TRawFile::Open(name, TFileAccess::Read, nullptr, file), -ENOENT);
+  EXPECT_EQ(file, nullptr);
+  ASSERT_EQ(TRawFile::Open(name, TFileAccess::Write, nullptr, file), 0);
+  EXPECT_EQ(file->Write("abcdef", 6, nullptr), 6);
+  EXPECT_EQ(file->Size(), 6);
+  EXPECT_EQ(file->Seek(-2, SEEK_END), 4);
+  EXPECT_EQ(file->Read(nullptr, 0, nullptr), -EBADF);  // write-only: reading is refused
+}
+
+}  // namespace
+}  // namespace vidorant

@@ -143,7 +143,10 @@ private:
   void ApplyPreset(const std::string& name, const std::string& value);
   void ApplyTarget(const std::string& value);
   void AddFrameHookOption(const std::string& value);
+  bool SetOptionText(const std::string& name, const std::string& value);
   void SetGenericOrRaise(const std::string& name, const std::string& value);
+  // "<program folder>vstats_<hhnnss>.log" for the current local time.
+  static std::string DefaultVStatsFileName();
   int64_t ParseTime(const std::string& name, const std::string& value, bool isDate);
 
   // Steps of AddInputFile.

@@ -57,7 +57,7 @@ std::optional<std::string> ReadTextFile(const std::string& fileName) {
 
 }  // namespace
 
-std::string DefaultVStatsFileName() {
+std::string TCustomFFmpeg::DefaultVStatsFileName() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -79,25 +79,29 @@ void TCustomFFmpeg::SetCodecName(TStreamKind kind, const std::string& value) {
   }
 }
 
+bool TCustomFFmpeg::SetOptionText(const std::string& name, const std::string& value) {
+  return SetOption(FOptionContext, name.c_str(), value.c_str());
+}
+
 void TCustomFFmpeg::SetGenericOrRaise(const std::string& name, const std::string& value) {
-  if (!SetOption(FOptionContext, name, value) && RaiseOptionErrors)
+  if (!SetOptionText(name, value) && RaiseOptionErrors)
     throw FFmpegException(LastUtilsError());
 }
 
 void TCustomFFmpeg::SetBitRate(const std::string& name, const std::string& value) {
-  if (!SetOption(FOptionContext, name, value)) {
+  if (!SetOptionText(name, value)) {
     if (RaiseOptionErrors) throw FFmpegException(LastUtilsError());
     return;
   }
   const AVMediaType kind = name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO;
   int64_t bitRate = 0;
-  if (ff::av_opt_get_int(FOptionContext.CodecDefaults(kind), "b", 0, &bitRate) >= 0 && bitRate < 1000)
+  if (ff::av_opt_get_int(FOptionContext.CodecOptions[kind].get(), "b", 0, &bitRate) >= 0 && bitRate < 1000)
     Log(llWarning,
         "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
 }
 
 bool TCustomFFmpeg::SetGenericOption(const std::string& name, int64_t value) {
-  return SetOption(FOptionContext, name, std::to_string(value));
+  return SetOptionText(name, std::to_string(value));
 }
 
 int64_t TCustomFFmpeg::ParseTime(const std::string& name, const std::string& value, bool isDate) {
@@ -134,7 +138,7 @@ void TCustomFFmpeg::ApplyPreset(const std::string& name, const std::string& valu
     if (strcasecmp(line.Key.c_str(), "acodec") == 0 || strcasecmp(line.Key.c_str(), "vcodec") == 0 ||
         strcasecmp(line.Key.c_str(), "scodec") == 0) {
       SetCodecName(KindOfLetter(static_cast<char>(tolower(line.Key[0]))), line.Value);
-    } else if (!SetOption(FOptionContext, line.Key, line.Value) && RaiseOptionErrors) {
+    } else if (!SetOptionText(line.Key, line.Value) && RaiseOptionErrors) {
       throw FFmpegException(
           Format("%s\r\n%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
                  LastUtilsError().c_str(), value.c_str(), line.Line.c_str(), line.Key.c_str(),

@@ -177,7 +177,7 @@ const TOptionDispatcher::TTable& TOptionDispatcher::Table() {
     Add(m, {"psnr"}, [](T& t, S, S v) { t.FOpt.DoPSNR = OptionBool(v); });
     Add(m, {"vstats"}, [](T& t, S, S v) {
       t.FOpt.VStatsFileName.reset();
-      if (OptionBool(v)) t.FOpt.VStatsFileName = DefaultVStatsFileName();
+      if (OptionBool(v)) t.FOpt.VStatsFileName = T::DefaultVStatsFileName();
     });
     Add(m, {"vstats_file"}, [](T& t, S, S v) { t.FOpt.VStatsFileName = v; });
     Add(m, {"vhook"}, [](T& t, S, S v) { t.AddFrameHookOption(v); });

@@ -24,6 +24,13 @@ TInputFile::~TInputFile() { Context.reset(); }
 TInputFile::TInputFile(TInputFile&&) noexcept = default;
 TInputFile& TInputFile::operator=(TInputFile&&) noexcept = default;
 
+void TCustomFFmpeg::Log(TLogLevel level, const std::string& text) { FFLogger()->Log(level, text); }
+
+bool TCustomFFmpeg::CoreLibrariesLoaded() {
+  return VIDORANT_FF_BOUND(avcodec_alloc_context3) && VIDORANT_FF_BOUND(avformat_alloc_context) &&
+         VIDORANT_FF_BOUND(av_malloc) && VIDORANT_FF_BOUND(sws_getContext);
+}
+
 void TCustomFFmpeg::ResetOptions() {
   if (!CoreLibrariesLoaded()) return;
   FOpt = TOptionState{};

@@ -12,7 +12,7 @@ namespace vidorant {
 class TMutex {
 public:
   TMutex();
-  ~TMutex();
+  virtual ~TMutex();
   TMutex(const TMutex&) = delete;
   TMutex& operator=(const TMutex&) = delete;
 
@@ -23,8 +23,8 @@ public:
   int Handle() const { return FHandle; }
 
   // Waits without time-out. False with the system's text in error.
-  bool Obtain(std::string& error);
-  bool Release(std::string& error);
+  virtual bool Obtain(std::string& error);
+  virtual bool Release(std::string& error);
 
 private:
   pthread_mutex_t FMutex;

@@ -117,7 +117,8 @@ void TCustomFFmpeg::AddBitstreamFilter(const std::string& name, const std::strin
   const std::string filter = BitstreamFilterName(value);
   if (!ff::av_bsf_get_by_name(filter.c_str()))
     throw FFmpegException(Format("Unknown bitstream filter %s", Trim(value).c_str()));
-  FOpt.BitstreamFilters[KindOfLetter(name[0])].push_back(TBitstreamFilterSpec{filter, value});
+  const size_t chain = name[0] == 'v' ? 0 : name[0] == 'a' ? 1 : 2;
+  FOpt.BitstreamFilters[chain].push_back(TBitstreamFilterSpec{filter, value});
 }
 
 void TCustomFFmpeg::ApplyPreset(const std::string& name, const std::string& value) {
@@ -127,7 +128,8 @@ void TCustomFFmpeg::ApplyPreset(const std::string& name, const std::string& valu
     const TStreamKind kind = KindOfLetter(name[0]);
     const char* builtIn = FindBuiltInPreset(value);
     const std::optional<std::string>& codec = CodecNameOf(FOpt, kind);
-    if (!builtIn && codec) builtIn = FindBuiltInPreset(value + "-" + *codec);
+    // Preset names put the codec first ("libx264-slow"), so "slow" with codec libx264 finds it.
+    if (!builtIn && codec) builtIn = FindBuiltInPreset(*codec + "-" + value);
     if (builtIn) text = builtIn;
   }
   if (!text) {

@@ -45,7 +45,7 @@ const TOptionDispatcher::TTable& TOptionDispatcher::Table() {
     Add(m, {"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y",
             "benchmark"},
         doNothing);
-    Add(m, {"loglevel"}, [](T&, S, S v) { SetLogLevelByName(v); });
+    Add(m, {"loglevel"}, [](T&, S, S v) { FFLogger()->SetLogLevelByName(v); });
     Add(m, {"f"}, [](T& t, S, S v) {
       if (!v.empty()) t.FOpt.FormatName = v;
     });

@@ -66,7 +66,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string& value) {
     set({{"vcodec", "mpeg2video"}, {"acodec", "mp2"}, {"f", "svcd"},
          {"s", pal ? "480x576" : "480x480"}, {"r", rate}, {"g", gop}, {"b", "2040000"},
          {"maxrate", "2516000"}, {"minrate", "0"}, {"bufsize", "1835008"},
-         {"flags", "+scan_offset"}, {"ab", "224000"}, {"packetsize", "2324"}});
+         {"scan_offset", "1"}, {"ab", "224000"}, {"packetsize", "2324"}});
     FOpt.AudioSampleRate = 44100;
     if (FOpt.AudioChannels == 1) FOpt.AudioChannels = 2;
     aspectDefault("4:3");

@@ -5,6 +5,7 @@
 #include "engine/runtime/AVCodecStubs.h"
 #include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/EngineIO.h"
+#include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FFTypes.h"
 #include "engine/runtime/SwScaleStubs.h"
 
@@ -24,12 +25,9 @@ TInputFile::~TInputFile() { Context.reset(); }
 TInputFile::TInputFile(TInputFile&&) noexcept = default;
 TInputFile& TInputFile::operator=(TInputFile&&) noexcept = default;
 
-void TCustomFFmpeg::Log(TLogLevel level, const std::string& text) { FFLogger()->Log(level, text); }
+void TCustomFFmpeg::Log(TLogLevel level, const std::string& text) { FFLogger()->Log(this, level, text); }
 
-bool TCustomFFmpeg::CoreLibrariesLoaded() {
-  return VIDORANT_FF_BOUND(avcodec_alloc_context3) && VIDORANT_FF_BOUND(avformat_alloc_context) &&
-         VIDORANT_FF_BOUND(av_malloc) && VIDORANT_FF_BOUND(sws_getContext);
-}
+bool TCustomFFmpeg::CoreLibrariesLoaded() { return FFLoader && FFLoader->LibsLoaded(RequiredLibraries); }
 
 void TCustomFFmpeg::ResetOptions() {
   if (!CoreLibrariesLoaded()) return;

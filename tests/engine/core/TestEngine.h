@@ -5,14 +5,15 @@
 #include "engine/core/FFmpeg.h"
 #include "engine/runtime/FFLog.h"
 
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace vidorant::testing {
 
-// Binds every entry point the core uses to the system's FFmpeg and registers the engine's
-// protocols; safe to call again.
+// Loads the system's FFmpeg through the engine's loader and registers the engine's protocols;
+// safe to call again.
 void BindLibrariesForTests();
 
 // Collects the engine's log lines while it lives.
@@ -29,7 +30,9 @@ public:
   int LinesAt(TLogLevel level) const;
 
 private:
+  mutable std::mutex FLock;  // library lines may come from codec threads
   std::vector<std::pair<TLogLevel, std::string>> FLines;
+  TLogLevel FOldLevel;
 };
 
 // A task whose protected state the tests can read.

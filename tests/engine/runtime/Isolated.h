@@ -14,13 +14,20 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ThreadID.h"
+
 namespace vidorant {
 
 inline void RunIsolated(const std::function<void()>& body) {
+  // Thread ids are cached per thread; taking ours before the fork makes the child's main thread
+  // keep the main thread's id (the kernel gives the child a new one).
+  ASSERT_TRUE(InMainThread());
   std::fflush(nullptr);
   const pid_t child = fork();
   ASSERT_GE(child, 0) << "fork failed";
   if (child == 0) {
+    // A hung body (a deadlock) ends as a failure instead of stalling the run.
+    alarm(120);
     int code = 0;
     try {
       body();

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 
-#include "engine/runtime/AVFormatStubs.h"
-#include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/ProtocolRegistry.h"
 #include "platform/Exception.h"
@@ -46,64 +44,63 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) {
   return pos < 0 ? LibraryError(pos) : pos;
 }
 
-int OpenOwnProtocol(const TProtocol* protocol, const std::string& libName, int flags,
-                    std::unique_ptr<TProtocolConnection>& connection, AVIOContext** context) {
-  Assert(ff::avio_alloc_context && ff::av_malloc && ff::av_free,
-         "avio_alloc_context is not bound", "UnicodeProtocol");
-  connection = std::make_unique<TProtocolConnection>();
-  connection->Protocol = protocol;
-  connection->InterruptCallback = {EngineInterruptCallback, nullptr};
-  int rc = protocol->Open(connection.get(), libName.c_str(), flags);
-  if (rc < 0) return rc;
-  auto* buffer = static_cast<unsigned char*>(ff::av_malloc(IOBufferSize));
-  if (buffer)
-    *context = ff::avio_alloc_context(buffer, IOBufferSize, (flags & AVIO_FLAG_WRITE) ? 1 : 0,
-                                      connection.get(), ReadPacket, WritePacket, SeekStream);
-  if (!*context) {
-    ff::av_free(buffer);
-    protocol->Close(connection.get());
-    return AVERROR(ENOMEM);
-  }
-  return 0;
-}
-
 }  // namespace
+
+TEngineIO::TEngineIO() = default;
 
 int OpenEngineIO(const std::string& libName, int flags, AVDictionary** options,
                  std::unique_ptr<TEngineIO>& io) {
   io.reset();
+  Assert(VIDORANT_FF_BOUND(avio_open2) && VIDORANT_FF_BOUND(avio_alloc_context),
+         "avio_open2 and avio_alloc_context are not bound", "UnicodeProtocol");
   std::unique_ptr<TEngineIO> opened(new TEngineIO);
-  int rc;
-  if (const TProtocol* protocol = FindProtocolForName(libName)) {
-    rc = OpenOwnProtocol(protocol, libName, flags, opened->FConnection, &opened->FContext);
-  } else {
-    Assert(ff::avio_open2 != nullptr, "avio_open2 is not bound", "UnicodeProtocol");
+  const TProtocol* protocol = FindProtocolForName(libName);
+  if (!protocol) {
     const AVIOInterruptCB interrupt{EngineInterruptCallback, nullptr};
-    rc = ff::avio_open2(&opened->FContext, libName.c_str(), flags, &interrupt, options);
+    AVIOContext* context = nullptr;
+    const int rc = ff::avio_open2(&context, libName.c_str(), flags, &interrupt, options);
+    if (rc < 0) return rc;
+    opened->FOpened.reset(context);
+    io = std::move(opened);
+    return 0;
   }
-  if (rc < 0) {
-    opened->FContext = nullptr;
-    return rc;
+
+  auto connection = std::make_unique<TProtocolConnection>();
+  connection->Protocol = protocol;
+  connection->InterruptCallback = {EngineInterruptCallback, nullptr};
+  const int rc = protocol->Open(connection.get(), libName.c_str(), flags);
+  if (rc < 0) return rc;
+  auto* buffer = static_cast<unsigned char*>(ff::av_malloc(IOBufferSize));
+  AVIOContext* context = nullptr;
+  if (buffer)
+    context = ff::avio_alloc_context(buffer, IOBufferSize, (flags & AVIO_FLAG_WRITE) ? 1 : 0,
+                                     connection.get(), ReadPacket, WritePacket, SeekStream);
+  if (!context) {
+    ff::av_free(buffer);
+    protocol->Close(connection.get());
+    return AVERROR(ENOMEM);
   }
+  // A pipe cannot seek: say so, or demuxers would plan on seeks that must fail.
+  if (protocol->Seek(connection.get(), 0, SEEK_CUR) < 0) context->seekable = 0;
+  opened->FCustom.reset(context);
+  opened->FConnection = std::move(connection);
   io = std::move(opened);
   return 0;
 }
 
 int TEngineIO::Close() {
-  if (!FContext) return 0;
-  int rc = 0;
+  AVIOContext* context = Context();
+  if (!context) return 0;
+  // The flush's failure is kept in the context's error field; closing would swallow it.
+  if (context->write_flag) ff::avio_flush(context);
+  int rc = context->error;
   if (FConnection) {
-    if (FContext->write_flag) ff::avio_flush(FContext);
-    rc = FContext->error;
     const int closed = FConnection->Protocol->Close(FConnection.get());
     if (rc == 0 && closed < 0) rc = LibraryError(closed);
-    ff::av_freep(&FContext->buffer);
-    ff::avio_context_free(&FContext);
-    FConnection.reset();
-  } else {
-    rc = ff::avio_closep(&FContext);
   }
-  FContext = nullptr;
+  FCustom.reset();
+  FOpened.reset();
+  FConnection.reset();
   return rc;
 }
 

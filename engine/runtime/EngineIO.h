@@ -9,9 +9,7 @@
 #include <memory>
 #include <string>
 
-extern "C" {
-#include <libavformat/avio.h>
-}
+#include "engine/runtime/FFPtr.h"
 
 namespace vidorant {
 
@@ -24,17 +22,19 @@ public:
   TEngineIO(const TEngineIO&) = delete;
   TEngineIO& operator=(const TEngineIO&) = delete;
 
-  AVIOContext* Context() const { return FContext; }
+  AVIOContext* Context() const { return FCustom ? FCustom.get() : FOpened.get(); }
   // Flushes what was written and closes: 0, or the library error of the flush or close (a
   // write error must not end as success). The stream is gone afterwards either way.
   int Close();
 
 private:
   friend int OpenEngineIO(const std::string&, int, AVDictionary**, std::unique_ptr<TEngineIO>&);
-  TEngineIO() = default;
+  TEngineIO();
 
-  AVIOContext* FContext = nullptr;
-  std::unique_ptr<TProtocolConnection> FConnection;  // set for the engine's own protocols
+  // Exactly one of the two holds the stream while it is open.
+  TOpenedIOContextPtr FOpened;
+  TCustomIOContextPtr FCustom;
+  std::unique_ptr<TProtocolConnection> FConnection;  // the protocol's side of FCustom
 };
 
 // Opens the name (in library form, see FileNameToLib) with AVIO_FLAG_READ and/or

@@ -11,9 +11,11 @@
 #include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/CodecLock.h"
 #include "engine/runtime/FFLog.h"
+#include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/MyUtilStubs.h"
 #include "engine/runtime/SwResampleStubs.h"
 #include "engine/runtime/SwScaleStubs.h"
+#include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Environment.h"
 #include "platform/Exception.h"
 #include "platform/Format.h"
@@ -72,10 +74,14 @@ private:
   std::string FSaved;
 };
 
-// The avformat hooks: the Unicode file protocol's registration and the interrupt callback's
-// installation, which belong to their own units; with them absent a load behaves the same
-// apart from the missing hook.
-void InstallFormatHooks() {}
+// The avformat hooks: the Unicode file protocol joins the engine's protocol registry (once; a
+// second load finds it there). FFmpeg 5.1 has no process-wide interrupt callback: every format
+// context and byte stream the engine opens carries EngineInterruptCallback itself, so installing
+// it here means making sure the registry it asks exists.
+void InstallFormatHooks() {
+  RegisterUnicodeProtocol();
+  FFInterruptCB();
+}
 
 }  // namespace
 

@@ -62,6 +62,8 @@ using TCodecParametersPtr =
 using TInputFormatContextPtr = std::unique_ptr<AVFormatContext, TFFDeleter<AVFormatContext, ffptr_detail::CloseInput>>;
 // An output from avformat_alloc_output_context2 (with the file it opened, if any).
 using TOutputFormatContextPtr = std::unique_ptr<AVFormatContext, TFFDeleter<AVFormatContext, ffptr_detail::FreeOutput>>;
+// A context from avformat_alloc_context that opens nothing itself (an option table).
+using TFormatContextPtr = TOutputFormatContextPtr;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TFFDeleter<SwsContext, ffptr_detail::FreeSws>>;
 using TSwrContextPtr = std::unique_ptr<SwrContext, TFFDeleter<SwrContext, ffptr_detail::FreeSwr>>;
 // An I/O context from avio_alloc_context, with its buffer.

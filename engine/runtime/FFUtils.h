@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-struct AVDictionary;
+#include "engine/runtime/FFPtr.h"
 
 namespace vidorant {
 
@@ -18,10 +18,10 @@ std::string TimeToText(int64_t microseconds);
 // "Video", "Audio", "Data", "Subtitle", "Attachment" for the media types 0 to 4, else "Unknown".
 std::string MediaTypeName(int mediaType);
 
-// Reads a whole file into a buffer made with av_malloc (free it with av_free) followed by one zero
-// byte; size counts that zero byte. Result 0, -1 when the file cannot be opened or read, -12
-// when the buffer cannot be allocated (then *buffer stays null).
-int ReadWholeFile(const std::string& fileName, uint8_t** buffer, int64_t* size);
+// Reads a whole file into a library buffer followed by one zero byte; size counts that zero
+// byte. Result 0, -1 when the file cannot be opened or read (a folder, a failed read), -12 when
+// the buffer cannot be allocated; buffer is empty and size 0 unless the result is 0.
+int ReadWholeFile(const std::string& fileName, TAVMemoryPtr<uint8_t>& buffer, int64_t& size);
 
 // Timestamp correction of one decoded stream: tells whether the decoder's reordered
 // presentation timestamps or its decoding timestamps are the more trustworthy.
@@ -35,7 +35,7 @@ struct TPtsCorrection {
 void InitPtsCorrection(TPtsCorrection& correction);
 int64_t GuessCorrectPts(TPtsCorrection& correction, int64_t reorderedPts, int64_t dts);
 
-// The dictionary's value for the key (exact match), or the default when absent.
+// The dictionary's value for the key (letter case ignored), or the default when absent.
 std::string MetadataValue(const AVDictionary* metadata, const std::string& key,
                           const std::string& defaultValue);
 

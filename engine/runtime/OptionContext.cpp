@@ -139,7 +139,7 @@ bool SetOption(OptionContext& options, const char* name, const char* value) {
     options.Options.push_back({r.Found->name, std::nullopt});
   else
     options.Options.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
-
+  // A debug option asks for the libraries' debug output: let it through the logger.
   if ((video && video->debug) || (options.FormatOptions && options.FormatOptions->debug))
     FFLogger()->SetLogLevel(llDebug);
   return true;

@@ -19,8 +19,8 @@ TRecordRegistry<TOutputFormat>& Registry() {
 TOutputFormat* RegisterOutputFormat(TOutputFormat* format) {
   // The formats are only usable with the format library: registering before it is bound is a
   // programming error.
-  Assert(ff::av_muxer_iterate != nullptr, "av_muxer_iterate is not bound", "FFUtils");
-  Assert(ff::avformat_alloc_context != nullptr, "avformat_alloc_context is not bound", "FFUtils");
+  Assert(VIDORANT_FF_BOUND(av_muxer_iterate), "av_muxer_iterate is not bound", "FFUtils");
+  Assert(VIDORANT_FF_BOUND(avformat_alloc_context), "avformat_alloc_context is not bound", "FFUtils");
   return Registry().AddUnless(
       format, [format](const TOutputFormat* registered) { return registered->Name == format->Name; });
 }

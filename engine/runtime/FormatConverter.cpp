@@ -25,18 +25,19 @@ const char* const kUnit = "FFUtils";
 
 // The RGB side for each bitmap pixel format the converter supports.
 struct TRGBSide {
-  TPixelFormat BitmapFormat;
   int BitsPixel;
   AVPixelFormat PixFmt;
 };
 
 TRGBSide RGBSideOf(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf8bit: return {format, 8, AV_PIX_FMT_BGR8};
-    case TPixelFormat::pf15bit: return {format, 16, AV_PIX_FMT_BGR555LE};
-    case TPixelFormat::pf16bit: return {format, 16, AV_PIX_FMT_BGR565LE};
-    case TPixelFormat::pf32bit: return {format, 32, AV_PIX_FMT_BGRA};
-    default: return {TPixelFormat::pf24bit, 24, AV_PIX_FMT_BGR24};
+    case TPixelFormat::pf8bit: return {8, AV_PIX_FMT_BGR8};
+    // The bitmap's 16-bit words hold red in the high bits, which the library calls RGB555 and
+    // RGB565 (its BGR555 and BGR565 would show red as blue).
+    case TPixelFormat::pf15bit: return {16, AV_PIX_FMT_RGB555LE};
+    case TPixelFormat::pf16bit: return {16, AV_PIX_FMT_RGB565LE};
+    case TPixelFormat::pf32bit: return {32, AV_PIX_FMT_BGRA};
+    default: return {24, AV_PIX_FMT_BGR24};
   }
 }
 
@@ -61,11 +62,7 @@ TFormatConverter::TFormatConverter() : FBitmapPixelFormat(TPixelFormat::pf24bit)
   Reset();
 }
 
-TFormatConverter::~TFormatConverter() {
-  if (FRGBBuffer) ff::av_free(FRGBBuffer);
-  if (FToRGBContext) ff::sws_freeContext(FToRGBContext);
-  if (FFromRGBContext) ff::sws_freeContext(FFromRGBContext);
-}
+TFormatConverter::~TFormatConverter() = default;
 
 void TFormatConverter::Reset() {
   FBitmapDesc = TBitmapDesc{};
@@ -102,12 +99,9 @@ int TFormatConverter::RowBytes(int width, int bitsPixel) {
 
 bool TFormatConverter::EnsureRGBBuffer(int size) {
   if (FRGBBuffer && FRGBBufferSize >= size) return true;  // a larger buffer is kept
-  if (FRGBBuffer) {
-    ff::av_free(FRGBBuffer);
-    FRGBBuffer = nullptr;
-    FRGBBufferSize = 0;
-  }
-  FRGBBuffer = static_cast<uint8_t*>(ff::av_malloc(size));
+  FRGBBuffer.reset();
+  FRGBBufferSize = 0;
+  FRGBBuffer.reset(static_cast<uint8_t*>(ff::av_malloc(size)));
   if (!FRGBBuffer) return false;
   FRGBBufferSize = size;
   return true;
@@ -124,7 +118,11 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
   // An empty picture has no conversion; refusing it here keeps the bitmap and buffer sane.
   if (width <= 0 || height <= 0) return fail(contextError);
 
-  FBitmap->SetSize(width, height);
+  try {
+    FBitmap->SetSize(width, height);
+  } catch (const EInvalidGraphic&) {
+    return fail(contextError);  // wider than a bitmap row can address
+  }
   const bool convert = pixFmt != FPixFmt || (width & 1) != 0 || (height & 1) != 0 ||
                        picture->linesize[0] != RowBytes(width, FBitsPixel);
   if (!convert) {
@@ -133,14 +131,14 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
     const int size = ff::av_image_get_buffer_size(FPixFmt, width, height, 1);
     if (size < 0) return fail(contextError);
     if (!EnsureRGBBuffer(size)) return fail("Cannot allocate the RGB picture buffer");
-    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FPixFmt, width, height, 1);
+    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer.get(), FPixFmt, width, height, 1);
     // The scaler aborts the process on a format it does not know, so it is asked first.
     if (!ff::sws_isSupportedInput(pixFmt)) return fail(contextError);
     // The cached-context call frees the previous context itself when it cannot reuse it.
-    FToRGBContext = ff::sws_getCachedContext(FToRGBContext, width, height, pixFmt, width, height, FPixFmt,
-                                             kScaleFlags, nullptr, nullptr, nullptr);
+    FToRGBContext.reset(ff::sws_getCachedContext(FToRGBContext.release(), width, height, pixFmt, width, height,
+                                                 FPixFmt, kScaleFlags, nullptr, nullptr, nullptr));
     if (!FToRGBContext) return fail(contextError);
-    ff::sws_scale(FToRGBContext, picture->data, picture->linesize, 0, height, FRGBPicture.data,
+    ff::sws_scale(FToRGBContext.get(), picture->data, picture->linesize, 0, height, FRGBPicture.data,
                   FRGBPicture.linesize);
     FCurrentPicture = &FRGBPicture;
   }
@@ -183,13 +181,13 @@ bool TFormatConverter::FromRGB(TAVPicture* picture, AVPixelFormat pixFmt, int wi
   // The current picture is read with the size given here, so any other size would read past it.
   const bool usable = ff::sws_isSupportedOutput(pixFmt) && width == FBitmapDesc.Width && height == FBitmapDesc.Height;
   if (usable)
-    FFromRGBContext = ff::sws_getCachedContext(FFromRGBContext, width, height, FPixFmt, width, height, pixFmt,
-                                               kScaleFlags, nullptr, nullptr, nullptr);
+    FFromRGBContext.reset(ff::sws_getCachedContext(FFromRGBContext.release(), width, height, FPixFmt, width, height,
+                                                   pixFmt, kScaleFlags, nullptr, nullptr, nullptr));
   if (!usable || !FFromRGBContext) {
     FLastErrMsg = "Cannot initialize the fromRGB conversion context";
     return false;
   }
-  ff::sws_scale(FFromRGBContext, FCurrentPicture->data, FCurrentPicture->linesize, 0, height, picture->data,
+  ff::sws_scale(FFromRGBContext.get(), FCurrentPicture->data, FCurrentPicture->linesize, 0, height, picture->data,
                 picture->linesize);
   return true;
 }

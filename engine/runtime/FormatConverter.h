@@ -17,10 +17,9 @@ extern "C" {
 }
 
 #include "engine/runtime/AVPicture.h"
+#include "engine/runtime/FFPtr.h"
 #include "platform/Bitmap.h"
 #include "platform/TObject.h"
-
-struct SwsContext;
 
 namespace vidorant {
 
@@ -44,7 +43,7 @@ public:
 
   // Forgets the current picture and takes the RGB side from the bitmap pixel format.
   void Reset();
-  // 8, 15, 16, 24 or 32; 15 selects 16 bits per pixel in the BGR555 layout. Any other value
+  // 8, 15, 16, 24 or 32; 15 selects 16 bits per pixel in the 5-5-5 layout. Any other value
   // throws Exception "Invalid BitsPixel %d".
   void SetBitsPixel(int bits);
   int BitsPixel() const { return FBitsPixel; }
@@ -70,8 +69,8 @@ public:
 
   // Observers of the cached resources, for owners that report or check reuse.
   int RGBBufferSize() const { return FRGBBufferSize; }
-  const SwsContext* ToRGBContext() const { return FToRGBContext; }
-  const SwsContext* FromRGBContext() const { return FFromRGBContext; }
+  const SwsContext* ToRGBContext() const { return FToRGBContext.get(); }
+  const SwsContext* FromRGBContext() const { return FFromRGBContext.get(); }
 
 private:
   bool EnsureRGBBuffer(int size);
@@ -83,12 +82,12 @@ private:
   TPixelFormat FBitmapPixelFormat;
   std::unique_ptr<TBitmap> FBitmap;
   TBitmapDesc FBitmapDesc;
-  uint8_t* FRGBBuffer = nullptr;  // av_malloc'ed, FRGBBufferSize bytes
+  TAVMemoryPtr<uint8_t> FRGBBuffer;  // FRGBBufferSize bytes
   int FRGBBufferSize = 0;
   TAVPicture FRGBPicture{};
   TAVPicture* FCurrentPicture = nullptr;
-  SwsContext* FToRGBContext = nullptr;    // owned, sws_freeContext
-  SwsContext* FFromRGBContext = nullptr;  // owned, sws_freeContext
+  TSwsContextPtr FToRGBContext;
+  TSwsContextPtr FFromRGBContext;
   std::string FLastErrMsg;
 };
 

@@ -2,8 +2,6 @@
 // releasing a chain.
 #include "engine/runtime/FrameHook.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -15,6 +13,7 @@ extern "C" {
 }
 
 #include "engine/runtime/AVUtilStubs.h"
+#include "engine/runtime/LibraryFolder.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Environment.h"
 
@@ -51,37 +50,6 @@ std::string FolderOf(const std::string& path) {
   return delimiter == std::string::npos ? std::string() : path.substr(0, delimiter + 1);
 }
 
-std::string UpperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
-}
-
-// While a module with a folder part loads, its folder is current, so that what the module opens
-// by relative name is found beside it, and the folder leads the library search variable (added
-// once, never removed) for the modules it loads later. The previous current folder is restored
-// on every way out.
-class TModuleFolderScope {
-public:
-  explicit TModuleFolderScope(const std::string& folder) {
-    if (folder.empty()) return;
-    FSaved = GetCurrentDir();
-    FRestore = SetCurrentDir(folder);
-    const std::string search = GetEnvironmentVariable(LibrarySearchVariable);
-    if (UpperCase(search).find(UpperCase(folder)) == std::string::npos)
-      SetEnvironmentVariable(LibrarySearchVariable,
-                             search.empty() ? folder : folder + LibrarySearchSeparator + search);
-  }
-  ~TModuleFolderScope() {
-    if (FRestore) SetCurrentDir(FSaved);
-  }
-  TModuleFolderScope(const TModuleFolderScope&) = delete;
-  TModuleFolderScope& operator=(const TModuleFolderScope&) = delete;
-
-private:
-  std::string FSaved;
-  bool FRestore = false;
-};
-
 // Finds the module for path in the cache or loads it; null after logging the failure.
 TLibHandle LoadHookModule(TModuleCache& cache, const std::string& path) {
   // A path with a folder is made absolute before its folder becomes current, or a relative one
@@ -91,7 +59,7 @@ TLibHandle LoadHookModule(TModuleCache& cache, const std::string& path) {
   const std::filesystem::path absolute =
       folder.empty() ? std::filesystem::path(path) : std::filesystem::absolute(path, error);
   const std::string fullPath = error ? path : absolute.string();
-  TModuleFolderScope folderScope(FolderOf(fullPath));
+  TLibraryFolderScope folderScope(FolderOf(fullPath));
   const auto found = cache.Modules.find(path);
   if (found != cache.Modules.end()) return found->second;
   const TLibHandle module = LoadDynamicLibrary(fullPath);

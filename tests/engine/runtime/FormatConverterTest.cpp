@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FormatConverter.h"
+#include "BoundLibraries.h"
 #include "platform/Exception.h"
 
 namespace vidorant {
@@ -74,8 +74,9 @@ void ExpectBitmapColor(TBitmap& bitmap, int r, int g, int b, int tolerance) {
 class FormatConverterTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(FFLoader->LoadLibs(RequiredLibraries)) << FFLoader->LastErrMsg();
+    TBoundLibraries::Bind();
   }
+  static void TearDownTestSuite() { TBoundLibraries::Unbind(); }
   TFormatConverter Converter;
 };
 
@@ -173,10 +174,10 @@ TEST_F(FormatConverterTest, BitsPixelSelectsTheRGBSide) {
     TPixelFormat BitmapFormat;
   };
   const TBitsCase cases[] = {
-      {8, 8, AV_PIX_FMT_BGR8, pf8bit},         {15, 16, AV_PIX_FMT_BGR555LE, pf15bit},
-      {16, 16, AV_PIX_FMT_BGR565LE, pf16bit},  {24, 24, AV_PIX_FMT_BGR24, pf24bit},
-      {32, 32, AV_PIX_FMT_BGRA, pf32bit},      {15, 16, AV_PIX_FMT_BGR555LE, pf15bit},
-      {16, 16, AV_PIX_FMT_BGR565LE, pf16bit},  // 16 after 15 must switch the layout back
+      {8, 8, AV_PIX_FMT_BGR8, pf8bit},         {15, 16, AV_PIX_FMT_RGB555LE, pf15bit},
+      {16, 16, AV_PIX_FMT_RGB565LE, pf16bit},  {24, 24, AV_PIX_FMT_BGR24, pf24bit},
+      {32, 32, AV_PIX_FMT_BGRA, pf32bit},      {15, 16, AV_PIX_FMT_RGB555LE, pf15bit},
+      {16, 16, AV_PIX_FMT_RGB565LE, pf16bit},  // 16 after 15 must switch the layout back
   };
   EXPECT_EQ(Converter.BitsPixel(), 24);
   EXPECT_EQ(Converter.RGBPixelFormat(), AV_PIX_FMT_BGR24);
@@ -197,41 +198,65 @@ TEST_F(FormatConverterTest, BitsPixelSelectsTheRGBSide) {
   }
 }
 
-TEST_F(FormatConverterTest, FifteenBitsGivesBGR555Pixels) {
-  Converter.SetBitsPixel(15);
-  // The library's BGR555 word holds red in its low five bits and blue in bits 10 to 14.
+// Fills a packed 24-bit picture with one colour.
+void FillBGR24(TTestPicture& picture, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* pixel = picture.Row(0, y) + 3 * x;
+      pixel[0] = b, pixel[1] = g, pixel[2] = r;
+    }
+}
+
+TEST_F(FormatConverterTest, SixteenBitBitmapsShowTrueColorsBothWays) {
   struct TPixelCase {
-    uint8_t B, G, R;
-    uint16_t Word;
+    int Bits;
+    uint8_t R, G, B;
+    uint16_t Word;  // the bitmap's word: red in the high bits
   };
   const TPixelCase cases[] = {
-      {0, 0, 255, 0x001F}, {0, 255, 0, 0x03E0}, {255, 0, 0, 0x7C00}, {255, 255, 255, 0x7FFF}, {0, 0, 0, 0}};
+      {15, 255, 0, 0, 0x7C00}, {15, 0, 255, 0, 0x03E0}, {15, 0, 0, 255, 0x001F}, {15, 255, 255, 255, 0x7FFF},
+      {15, 0, 0, 0, 0},        {16, 255, 0, 0, 0xF800}, {16, 0, 255, 0, 0x07E0}, {16, 0, 0, 255, 0x001F},
+  };
   for (const TPixelCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "word " << c.Word);
-    TTestPicture source = PackedPicture(4, 2, 3);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 4; ++x) {
-        uint8_t* pixel = source.Row(0, y) + 3 * x;
-        pixel[0] = c.B, pixel[1] = c.G, pixel[2] = c.R;
-      }
-    ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_BGR24, 4, 2, true)) << Converter.LastErrMsg();
+    SCOPED_TRACE(testing::Message() << c.Bits << " bits, colour " << +c.R << "," << +c.G << "," << +c.B);
+    Converter.SetBitsPixel(c.Bits);
+    TTestPicture frame = PackedPicture(4, 2, 3);
+    FillBGR24(frame, 4, 2, c.R, c.G, c.B);
+    ASSERT_TRUE(Converter.ToRGB(&frame.Picture, AV_PIX_FMT_BGR24, 4, 2, true)) << Converter.LastErrMsg();
+    EXPECT_EQ(Converter.BitsPixel(), 16);
     EXPECT_EQ(Converter.BitmapDesc().BitsPixel, 16);
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 4; ++x) {
         const uint8_t* word = Converter.Bitmap().ScanLine(y) + 2 * x;
         ASSERT_EQ(word[0] | word[1] << 8, c.Word) << "pixel " << x << "," << y;
       }
+    EXPECT_EQ(Converter.Bitmap().GetPixel(1, 1), RGB(c.R, c.G, c.B));
+
+    // A colour drawn on the bitmap arrives as that colour in the frame.
+    const TColor drawn = RGB(c.B, c.R, c.G);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) Converter.Bitmap().SetPixel(x, y, drawn);
+    Converter.CopyFromBitmap();
+    ASSERT_TRUE(Converter.FromRGB(&frame.Picture, AV_PIX_FMT_BGR24, 4, 2)) << Converter.LastErrMsg();
+    for (int x = 0; x < 4; ++x) {
+      const uint8_t* pixel = frame.Row(0, 1) + 3 * x;
+      EXPECT_NEAR(pixel[2], GetRValue(drawn), 8) << "red of pixel " << x;
+      EXPECT_NEAR(pixel[1], GetGValue(drawn), 8) << "green of pixel " << x;
+      EXPECT_NEAR(pixel[0], GetBValue(drawn), 8) << "blue of pixel " << x;
+    }
   }
 }
 
 TEST_F(FormatConverterTest, EightBitsColorTableShowsTheBytesOwnColors) {
   Converter.SetBitsPixel(8);
-  TTestPicture source = YUV420Picture(4, 4, 255, 0, 0);
-  ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_YUV420P, 4, 4, true)) << Converter.LastErrMsg();
-  const TColor color = Converter.Bitmap().GetPixel(1, 1);
-  EXPECT_EQ(GetRValue(color), 255);
-  EXPECT_EQ(GetGValue(color), 0);
-  EXPECT_EQ(GetBValue(color), 0);
+  const int colors[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {0, 0, 0}};
+  for (const auto& c : colors) {
+    SCOPED_TRACE(testing::Message() << c[0] << "," << c[1] << "," << c[2]);
+    TTestPicture source = PackedPicture(4, 4, 3);
+    FillBGR24(source, 4, 4, c[0], c[1], c[2]);
+    ASSERT_TRUE(Converter.ToRGB(&source.Picture, AV_PIX_FMT_BGR24, 4, 4, true)) << Converter.LastErrMsg();
+    EXPECT_EQ(Converter.Bitmap().GetPixel(1, 1), RGB(c[0], c[1], c[2]));
+  }
 }
 
 TEST_F(FormatConverterTest, BitmapChangeWrittenBackIntoScaledPicture) {
@@ -274,7 +299,8 @@ TEST_F(FormatConverterTest, FailuresGiveTheirTextsAndLeaveNoCurrentPicture) {
   ASSERT_TRUE(Converter.ToRGB(&good.Picture, AV_PIX_FMT_BGR24, 4, 2, false));
 
   for (const auto& [pixFmt, width, height] :
-       {std::tuple{AV_PIX_FMT_NONE, 4, 2}, std::tuple{AV_PIX_FMT_BGR24, 0, 2}, std::tuple{AV_PIX_FMT_YUV420P, 4, -2}}) {
+       {std::tuple{AV_PIX_FMT_NONE, 4, 2}, std::tuple{AV_PIX_FMT_BGR24, 0, 2}, std::tuple{AV_PIX_FMT_YUV420P, 4, -2},
+        std::tuple{AV_PIX_FMT_BGR24, 1 << 30, 2}}) {
     SCOPED_TRACE(testing::Message() << pixFmt << " " << width << "x" << height);
     EXPECT_FALSE(Converter.ToRGB(&good.Picture, pixFmt, width, height, true));
     EXPECT_EQ(Converter.LastErrMsg(), "Cannot initialize the toRGB conversion context");

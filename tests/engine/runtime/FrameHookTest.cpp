@@ -16,8 +16,9 @@ extern "C" {
 }
 
 #include "engine/runtime/AVUtilStubs.h"
-#include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FrameHook.h"
+#include "engine/runtime/LibraryFolder.h"
+#include "BoundLibraries.h"
 #include "hooks/HookRecorder.h"
 #include "platform/Environment.h"
 
@@ -108,10 +109,11 @@ int ProcessOnePixel(TFrameHookChain& chain, int64_t pts) {
 class FrameHookTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(FFLoader->LoadLibs(RequiredLibraries)) << FFLoader->LastErrMsg();
+    TBoundLibraries::Bind();
     ASSERT_TRUE(std::filesystem::exists(HookPath("FullHook"))) << HookPath("FullHook");
   }
   static void TearDownTestSuite() {
+    TBoundLibraries::Unbind();
     std::error_code ignored;
     std::filesystem::remove_all(ScratchFolder(), ignored);
   }
@@ -274,11 +276,36 @@ TEST_F(FrameHookTest, FolderStepRestoresCurrentFolderAndJoinsSearchVariableOnce)
   ASSERT_EQ(Add(chain, {HookPath("FullHook")}), 0);
   ASSERT_EQ(Add(chain, {HookPath("NoReleaseHook")}), 0);
   EXPECT_EQ(GetCurrentDir(), before);
+  std::string folder = VIDORANT_TEST_HOOK_DIR;
+  folder.pop_back();  // entries carry no trailing delimiter
   const std::string search = GetEnvironmentVariable(LibrarySearchVariable);
-  const std::string folder = VIDORANT_TEST_HOOK_DIR;
-  const size_t first = search.find(folder);
-  ASSERT_NE(first, std::string::npos) << search;
-  EXPECT_EQ(search.find(folder, first + 1), std::string::npos) << search;
+  int occurrences = 0;
+  size_t start = 0;
+  for (size_t end; start <= search.size(); start = end + 1) {
+    end = search.find(LibrarySearchSeparator, start);
+    if (end == std::string::npos) end = search.size();
+    if (search.substr(start, end - start) == folder) ++occurrences;
+  }
+  EXPECT_EQ(occurrences, 1) << search;
+  EXPECT_EQ(search.substr(0, folder.size()), folder) << "the folder goes first: " << search;
+}
+
+TEST(LibraryFolder, SearchListHoldsWholeEntriesOnly) {
+  const std::string sep(1, LibrarySearchSeparator);
+  struct TCase {
+    std::string List, Folder;
+    bool Holds;
+  };
+  const TCase cases[] = {
+      {"/opt/a" + sep + "/opt/b", "/opt/b", true},
+      {"/opt/a" + sep + "/opt/b/", "/opt/b", true},
+      {"/opt/a", "/opt/a/", true},
+      {"/opt/hooks", "/opt/hook", false},
+      {"/opt/hook/x", "/opt/hook", false},
+      {"", "/opt/a", false},
+      {"/OPT/A", "/opt/a", false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(SearchListHolds(c.List, c.Folder), c.Holds) << c.List << " ? " << c.Folder;
 }
 
 TEST_F(FrameHookTest, RelativePathWithFolderLoads) {

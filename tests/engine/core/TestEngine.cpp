@@ -42,6 +42,13 @@ int TLogCapture::LinesAt(TLogLevel level) const {
   return n;
 }
 
+bool TLogCapture::Contains(const std::string& text) const {
+  std::lock_guard<std::mutex> lock(FLock);
+  for (const auto& line : FLines)
+    if (line.second.find(text) != std::string::npos) return true;
+  return false;
+}
+
 bool TTestTask::HasGenericOption(const std::string& name) const {
   for (const TStoredOption& option : FOptionContext.Options)
     if (option.Name == name) return true;

@@ -28,6 +28,8 @@ public:
   int Count(TLogLevel level, const std::string& text) const;
   bool Has(TLogLevel level, const std::string& text) const { return Count(level, text) > 0; }
   int LinesAt(TLogLevel level) const;
+  // True when some line at any level contains the text.
+  bool Contains(const std::string& text) const;
 
 private:
   mutable std::mutex FLock;  // library lines may come from codec threads

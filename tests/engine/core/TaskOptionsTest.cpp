@@ -3,6 +3,7 @@
 #include "engine/core/FFmpegException.h"
 #include "engine/runtime/FFTypes.h"
 #include "tests/engine/core/TestEngine.h"
+#include "tests/engine/runtime/hooks/HookRecorder.h"
 #include "tests/fixtures/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -478,6 +479,19 @@ TEST_F(TaskOptions, AutoTargetNeedsAFrameRate) {
   EXPECT_EQ(Opt.FrameHeight, 480);
   EXPECT_TRUE(log.Has(llVerbose, "Assuming NTSC for target."));
   EXPECT_TRUE(log.Has(llInfo, "Assuming 4:3 for aspect ratio"));
+}
+
+TEST_F(TaskOptions, FrameHookIsConfiguredWithItsArguments) {
+  const std::string module = std::string(VIDORANT_TEST_HOOK_DIR) + "FullHook" + VIDORANT_TEST_HOOK_SUFFIX;
+  HookClearEvents();
+  Task.ParseOption("vhook", module + "|first tag|second");
+  EXPECT_TRUE(Task.FrameHooksActive());
+  EXPECT_EQ(Task.FrameHooks().Count(), 1u);
+  Task.ParseOption("vhook", module + " solo");
+  EXPECT_EQ(Task.FrameHooks().Count(), 2u);
+  EXPECT_STREQ(HookEvents(), "configure:3;configure:2;");
+  EXPECT_EQ(Refusal("vhook", module + " fail"), "Failed to add video hook function: " + module + " fail");
+  EXPECT_EQ(Task.FrameHooks().Count(), 2u);
 }
 
 class TaskPresets : public TaskOptions {

@@ -81,6 +81,7 @@ std::vector<int> Sequence(int count) {
 struct TContainerCase {
   const char* Name;
   TTestVideoSpec (*Make)();
+  friend void PrintTo(const TContainerCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class TestVideoContainers : public ::testing::TestWithParam<TContainerCase> {};

@@ -232,6 +232,19 @@ TEST_F(InputFiles, ForcedDecodersThatCannotServeAreRefusedAndConsumed) {
   }
 }
 
+TEST_F(InputFiles, ExperimentalDecoderNeedsTheStrictnessToAllowIt) {
+  const std::string file = Make("v", WithAudio(AviSpec(), {{"pcm_s16le", 44100, 2, 440}}));
+  Task.ParseOption("acodec", "sonic");
+  EXPECT_FALSE(Task.AddInputFile(file));
+  EXPECT_EQ(Task.LastErrorMessage,
+            "decoder 'sonic' is experimental and might produce bad results.\r\n"
+            "Add '-strict experimental' if you want to use it.");
+  Task.ParseOption("strict", "experimental");
+  Task.ParseOption("acodec", "sonic");
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  EXPECT_STREQ(Task.InputStreamCodecs()[1].Decoder->name, "sonic");
+}
+
 TEST_F(InputFiles, ForcedDecoderIsKeptForItsStream) {
   const std::string file = Make("v", WithAudio(AviSpec(), {{"pcm_s16le", 44100, 2, 440}}));
   Task.ParseOption("vcodec", "mpeg4");

@@ -1,6 +1,8 @@
 // The built-in encoder presets. The historic libx264 preset files set encoder options that the
 // FFmpeg generation we bind no longer has; each name holds the text of the encoder options that
-// do the same job now, one "key=value" line each, every line ending in a line feed.
+// do the same job now, one "key=value" line each, every line ending in a line feed. The H.264
+// profile is given by number (66 baseline, 77 main): the codecs' common "profile" option takes
+// the name first and knows no H.264 profile names, and libx264 follows its number.
 #include "engine/core/Presets.h"
 
 #include <strings.h>
@@ -8,7 +10,7 @@
 namespace vidorant {
 
 const std::array<TBuiltInPreset, 36> BuiltInPresets = {{
-    {"libx264-baseline", "profile=baseline\n"},
+    {"libx264-baseline", "profile=66\n"},
     {"libx264-default", "preset=medium\n"},
     {"libx264-fast", "preset=fast\n"},
     {"libx264-fast_firstpass", "preset=fast\nfastfirstpass=1\n"},
@@ -16,15 +18,15 @@ const std::array<TBuiltInPreset, 36> BuiltInPresets = {{
     {"libx264-faster_firstpass", "preset=faster\nfastfirstpass=1\n"},
     {"libx264-fastfirstpass", "preset=fast\nfastfirstpass=1\n"},
     {"libx264-hq", "preset=slow\n"},
-    {"libx264-ipod320", "profile=baseline\nlevel=13\nmaxrate=768000\nbufsize=3000000\n"},
-    {"libx264-ipod640", "profile=baseline\nrefs=1\nlevel=30\nmaxrate=10000000\nbufsize=10000000\n"},
+    {"libx264-ipod320", "profile=66\nlevel=13\nmaxrate=768000\nbufsize=3000000\n"},
+    {"libx264-ipod640", "profile=66\nrefs=1\nlevel=30\nmaxrate=10000000\nbufsize=10000000\n"},
     {"libx264-lossless_fast", "preset=fast\nqp=0\n"},
     {"libx264-lossless_max", "preset=placebo\nqp=0\n"},
     {"libx264-lossless_medium", "preset=medium\nqp=0\n"},
     {"libx264-lossless_slow", "preset=slow\nqp=0\n"},
     {"libx264-lossless_slower", "preset=slower\nqp=0\n"},
     {"libx264-lossless_ultrafast", "preset=ultrafast\nqp=0\n"},
-    {"libx264-main", "profile=main\n"},
+    {"libx264-main", "profile=77\n"},
     {"libx264-max", "preset=placebo\n"},
     {"libx264-medium", "preset=medium\n"},
     {"libx264-medium_firstpass", "preset=medium\nfastfirstpass=1\n"},

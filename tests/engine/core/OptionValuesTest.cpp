@@ -165,9 +165,9 @@ TEST(BuiltInPresets, ThirtySixDistinctNamesEachOfKeyValueLines) {
     EXPECT_FALSE(ParsePresetText(p.Name, text).empty()) << p.Name;
   }
   EXPECT_EQ(names.size(), 36u);
-  EXPECT_STREQ(FindBuiltInPreset("LIBX264-Main"), "profile=main\n");
+  EXPECT_STREQ(FindBuiltInPreset("LIBX264-Main"), "profile=77\n");
   EXPECT_STREQ(FindBuiltInPreset("libx264-ipod640"),
-               "profile=baseline\nrefs=1\nlevel=30\nmaxrate=10000000\nbufsize=10000000\n");
+               "profile=66\nrefs=1\nlevel=30\nmaxrate=10000000\nbufsize=10000000\n");
   EXPECT_STREQ(FindBuiltInPreset("libx264-slow_firstpass"), "preset=slow\nfastfirstpass=1\n");
   EXPECT_EQ(FindBuiltInPreset("libx264-nosuch"), nullptr);
 }

@@ -1,6 +1,7 @@
 // The options of a task through ParseOption and the direct setters: every name reaches its
 // effect or its message, refusals change nothing, and the defaults are those of a fresh task.
 #include "engine/core/FFmpegException.h"
+#include "engine/core/Presets.h"
 #include "engine/runtime/FFTypes.h"
 #include "tests/engine/core/TestEngine.h"
 #include "tests/engine/runtime/hooks/HookRecorder.h"
@@ -531,6 +532,20 @@ TEST_F(TaskPresets, RefusedPairCarriesTheStoresMessage) {
 TEST_F(TaskPresets, MissingFileIsNotFound) {
   EXPECT_EQ(Refusal("vpre", Tmp.File("none")), "Preset \"" + Tmp.File("none") + "\" not found");
   EXPECT_EQ(Refusal("fpre", "libx264-main"), "Preset \"libx264-main\" not found");
+}
+
+TEST_F(TaskPresets, EveryBuiltInPresetIsAcceptedByTheOptionStore) {
+  for (const TBuiltInPreset& preset : BuiltInPresets) {
+    TTestTask task;
+    EXPECT_EQ([&] {
+      try {
+        task.ParseOption("vpre", preset.Name);
+      } catch (const FFmpegException& e) {
+        return e.Message;
+      }
+      return std::string();
+    }(), "") << preset.Name;
+  }
 }
 
 TEST_F(TaskPresets, BuiltInNamesAndTheCodecSuffix) {

@@ -58,7 +58,9 @@ public:
 
 protected:
   // For derived threads that override Execute: always created suspended, so that the object is
-  // fully built before its work starts; the derived constructor may call Resume last.
+  // fully built before its work starts; the derived constructor may call Resume last. A derived
+  // destructor must end the thread itself (Terminate, WaitFor) before its members go, since
+  // this base's destructor runs only after them.
   explicit TThread(std::string name);
   virtual void Execute();
 

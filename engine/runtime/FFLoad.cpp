@@ -31,18 +31,22 @@ struct TLibraryItem {
   bool SystemLibrary;  // never loaded from LibraryPath
   int FileVersion;     // the number in the file name
   const TBindingModule* Module;
+  void (*AfterBind)();  // once per binding; nullptr when the library needs nothing
 };
+
+// Input and output devices are found by name only after avdevice has registered them.
+void RegisterDevices() { ff::avdevice_register_all(); }
 
 // Majors from the headers we compile against: struct layouts differ between majors.
 const TLibraryItem kLibraries[8] = {
-    {"avcodec", false, LIBAVCODEC_VERSION_MAJOR, &AVCodecStubs},
-    {"swresample", false, LIBSWRESAMPLE_VERSION_MAJOR, &SwResampleStubs},
-    {"avdevice", false, LIBAVDEVICE_VERSION_MAJOR, &AVDeviceStubs},
-    {"avfilter", false, LIBAVFILTER_VERSION_MAJOR, &AVFilterStubs},
-    {"avformat", false, LIBAVFORMAT_VERSION_MAJOR, &AVFormatStubs},
-    {"avutil", false, LIBAVUTIL_VERSION_MAJOR, &AVUtilStubs},
-    {"swscale", false, LIBSWSCALE_VERSION_MAJOR, &SwScaleStubs},
-    {"c", true, 6, &MyUtilStubs},  // glibc's C runtime, libc.so.6
+    {"avcodec", false, LIBAVCODEC_VERSION_MAJOR, &AVCodecStubs, nullptr},
+    {"swresample", false, LIBSWRESAMPLE_VERSION_MAJOR, &SwResampleStubs, nullptr},
+    {"avdevice", false, LIBAVDEVICE_VERSION_MAJOR, &AVDeviceStubs, RegisterDevices},
+    {"avfilter", false, LIBAVFILTER_VERSION_MAJOR, &AVFilterStubs, nullptr},
+    {"avformat", false, LIBAVFORMAT_VERSION_MAJOR, &AVFormatStubs, nullptr},
+    {"avutil", false, LIBAVUTIL_VERSION_MAJOR, &AVUtilStubs, nullptr},
+    {"swscale", false, LIBSWSCALE_VERSION_MAJOR, &SwScaleStubs, nullptr},
+    {"c", true, 6, &MyUtilStubs, nullptr},  // glibc's C runtime, libc.so.6
 };
 
 std::string WithoutTrailingDelimiter(std::string folder) {
@@ -140,6 +144,7 @@ bool TFFLoader::LoadLib(TLibrary library) {
       if (major != expected)
         throw Exception(Format("Load library %s error: %s", status.LoadedFrom.c_str(),
                                Format("major version %lld, expected %d", major, expected).c_str()));
+      if (item.AfterBind) item.AfterBind();
       status.Loaded = true;
     } catch (const Exception& e) {
       FLastErrMsg = e.Message;

@@ -216,6 +216,10 @@ void TFFLogger::RaiseLog(TObject* Sender, uint32_t threadID, TLogLevel level, co
 
 TFFLogger* FFLogger() {
   if (TFFLogger* logger = gLogger.load()) return logger;
+  // Two threads logging for the first time at once must not both create one.
+  static std::mutex creating;
+  std::lock_guard<std::mutex> lock(creating);
+  if (TFFLogger* logger = gLogger.load()) return logger;
   auto* logger = new TFFLogger();
   logger->FAutoCreated = true;
   return logger;

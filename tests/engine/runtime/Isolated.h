@@ -18,7 +18,11 @@
 
 namespace vidorant {
 
-inline void RunIsolated(const std::function<void()>& body) {
+// How the child ends: at once (no static destructors, no leak check), or through exit(), which
+// runs the units' finalisation and the leak checker as a real process end does.
+enum class TChildEnd { ceImmediate, ceNormalExit };
+
+inline void RunIsolated(const std::function<void()>& body, TChildEnd end = TChildEnd::ceImmediate) {
   // Thread ids are cached per thread; taking ours before the fork makes the child's main thread
   // keep the main thread's id (the kernel gives the child a new one).
   ASSERT_TRUE(InMainThread());
@@ -37,6 +41,7 @@ inline void RunIsolated(const std::function<void()>& body) {
       code = 2;
     }
     std::fflush(nullptr);
+    if (end == TChildEnd::ceNormalExit) std::exit(code);
     _exit(code);
   }
   int status = 0;

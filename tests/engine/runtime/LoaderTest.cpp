@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/runtime/AVCodecStubs.h"
+#include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/CodecLock.h"
 #include "engine/runtime/FFLoad.h"
@@ -98,7 +99,12 @@ TEST(Loader, RequiredLibrariesLoadThroughTheStandardSearch) {
     EXPECT_STREQ(ff::avcodec_get_name(AV_CODEC_ID_RAWVIDEO), "rawvideo");
     EXPECT_EQ(ff::strtol("77", nullptr, 10), 77);
 
-    FFLoader->UnloadLibs(RequiredLibraries);
+    // Devices become known to avformat once avdevice is loaded.
+    EXPECT_EQ(ff::av_find_input_format("v4l2"), nullptr);
+    ASSERT_TRUE(FFLoader->LoadLib(libAVDevice)) << FFLoader->LastErrMsg();
+    EXPECT_NE(ff::av_find_input_format("v4l2"), nullptr);
+
+    FFLoader->UnloadLibs(AllLibraries);
     EXPECT_FALSE(FFLoader->LibsLoaded(RequiredLibraries));
     EXPECT_THROW(ff::avcodec_version(), EAssertionFailed);
     // A library can be loaded again after it was unloaded.
@@ -125,13 +131,16 @@ TEST(Loader, FolderHoldingOneLibraryLoadsItFromThereAndTheRestByBareName) {
 TEST(Loader, FolderJoinsTheSearchVariableOnceAndTheCRuntimeComesByBareName) {
   RunIsolated([] {
     const std::string folder = FakeFolder();
-    SetEnvironmentVariable(LibrarySearchVariable, "/opt/elsewhere");
+    // Never taken from the folder, even when a file of its name is there.
+    std::ofstream(folder + "/libc.so.6") << "not the C runtime";
+    // An entry that merely contains the folder's name is another folder.
+    SetEnvironmentVariable(LibrarySearchVariable, folder + "-other");
     FFLoader->SetLibraryPath(folder + "/");  // a trailing delimiter changes nothing
     ASSERT_TRUE(FFLoader->LoadLibs(AllLibraries)) << FFLoader->LastErrMsg();
     for (TLibrary library : kMediaLibraries)
       EXPECT_EQ(FFLoader->LoadedFrom(library), folder + "/" + FFLoader->LibFileName(library));
     EXPECT_EQ(FFLoader->LoadedFrom(libCRuntime), "libc.so.6");
-    EXPECT_EQ(GetEnvironmentVariable(LibrarySearchVariable), folder + ":/opt/elsewhere");
+    EXPECT_EQ(GetEnvironmentVariable(LibrarySearchVariable), folder + ":" + folder + "-other");
 
     FFLoader->UnloadLibs(AllLibraries);
     FFLoader->SetLibraryPath(folder);
@@ -201,6 +210,18 @@ TEST(Loader, MajorVersionMismatchIsRefused) {
     EXPECT_FALSE(FFLoader->LibLoaded(libAVCodec));
     EXPECT_FALSE(VIDORANT_FF_BOUND(avcodec_version));
   });
+}
+
+TEST(Loader, ProcessEndsCleanlyWithTheLibrariesLoadedAndLogging) {
+  RunIsolated(
+      [] {
+        FFLogger()->SetLogLevel(llDebug);
+        FFLogger()->OnLog = [](TObject*, uint32_t, TLogLevel, const std::string&) {};
+        ASSERT_TRUE(FFLoader->LoadLibs(AllLibraries)) << FFLoader->LastErrMsg();
+        TCodecLockGuard guard;
+        ff::av_log(nullptr, AV_LOG_ERROR, "pending at exit, no line break");
+      },
+      TChildEnd::ceNormalExit);
 }
 
 const char* gDuplicated = "bound by the test";

@@ -21,7 +21,8 @@ std::string TimeToText(int64_t microseconds) {
   // Truncating division would print a negative time as "00:00:-1.-500"; keep the sign in front.
   if (microseconds < 0) return "-" + TimeToText(-microseconds);
   const int64_t seconds = microseconds / 1000000;
-  return Format("%.2d:%.2d:%.2d.%.3d", static_cast<int>(seconds / 3600),
+  // Hours do not wrap and may exceed an int for absurd stamps.
+  return Format("%.2lld:%.2d:%.2d.%.3d", static_cast<long long>(seconds / 3600),
                 static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60),
                 static_cast<int>(microseconds % 1000000 * 1000 / 1000000));
 }

@@ -22,6 +22,7 @@ TEST(TimeToText, FormatsHoursMinutesSecondsMilliseconds) {
       {360000000000LL, "100:00:00.000"},  // hours do not wrap at 24 or 99
       {NoTs, "N/A"},
       {-1500000, "-00:00:01.500"},
+      {INT64_MAX, "2562047788:00:54.775"},
   };
   for (const auto& c : cases) EXPECT_EQ(TimeToText(c.Time), c.Text) << c.Time;
 }

@@ -154,9 +154,18 @@ bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInput
     if (!forced[i]) return false;
   }
   AVFormatContext* ic = unopened.get();
-  if (forced[0]) ic->video_codec_id = forced[0]->id, ic->video_codec = forced[0];
-  if (forced[1]) ic->audio_codec_id = forced[1]->id, ic->audio_codec = forced[1];
-  if (forced[2]) ic->subtitle_codec_id = forced[2]->id, ic->subtitle_codec = forced[2];
+  if (forced[0]) {
+    ic->video_codec_id = forced[0]->id;
+    ic->video_codec = forced[0];
+  }
+  if (forced[1]) {
+    ic->audio_codec_id = forced[1]->id;
+    ic->audio_codec = forced[1];
+  }
+  if (forced[2]) {
+    ic->subtitle_codec_id = forced[2]->id;
+    ic->subtitle_codec = forced[2];
+  }
 
   // Step 6.
   ic->flags |= AVFMT_FLAG_NONBLOCK;
@@ -167,7 +176,13 @@ bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInput
   // Step 7. Files are read through the engine's own byte stream, whose waits (a named pipe
   // without a writer) poll the timeout check; the library's would block in the system call.
   TInputFile input;
-  const std::string libName = FileNameToLib(fileName);
+  std::string libName;
+  try {
+    libName = FileNameToLib(fileName);
+  } catch (const EFileNameTooLong& e) {
+    LastErrorMessage = e.Message;
+    return false;
+  }
   if (IsUnicodeName(libName) || IsFileSystemName(libName)) {
     const std::string ioName =
         IsUnicodeName(libName) ? libName : UnicodeNamePrefix + FileSystemPath(libName);

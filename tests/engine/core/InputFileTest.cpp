@@ -269,6 +269,12 @@ TEST_F(InputFiles, UnopenableFilesReportTheLibrarysErrorText) {
   EXPECT_FALSE(Task.AddInputFile(garbage));
   EXPECT_EQ(Task.LastErrorMessage, FormatAVError(garbage, rc));
   EXPECT_EQ(Task.InputCount(), 0);
+
+  // A name the libraries cannot take is an expected failure too, not an exception.
+  const std::string tooLong = Tmp.File(std::string(3000, 'n'));
+  EXPECT_FALSE(Task.AddInputFile(tooLong));
+  EXPECT_FALSE(Task.LastErrorMessage.empty());
+  EXPECT_EQ(Task.InputCount(), 0);
 }
 
 TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {

@@ -118,7 +118,7 @@ void TCustomFFmpeg::AddBitstreamFilter(const std::string& name, const std::strin
   if (!ff::av_bsf_get_by_name(filter.c_str()))
     throw FFmpegException(Format("Unknown bitstream filter %s", Trim(value).c_str()));
   const size_t chain = name[0] == 'v' ? 0 : name[0] == 'a' ? 1 : 2;
-  FOpt.BitstreamFilters[chain].push_back(TBitstreamFilterSpec{filter, value});
+  FOpt.BitstreamFilters[chain].push_back(TBitstreamFilterEntry{filter, value});
 }
 
 void TCustomFFmpeg::ApplyPreset(const std::string& name, const std::string& value) {

@@ -23,7 +23,7 @@ enum TStreamKind { skVideo = 0, skAudio = 1, skData = 2, skSubtitle = 3 };
 
 // One bitstream filter of a chain as the option gave it: the filter's name and the whole text
 // (name and, after "=", its arguments).
-struct TBitstreamFilterSpec {
+struct TBitstreamFilterEntry {
   std::string Name;
   std::string Text;
 };
@@ -131,7 +131,7 @@ struct TOptionState {
   // Timestamp scale per stream, per input file (indexed by the input's number; 0 means unset).
   std::vector<std::vector<double>> TsScales;
   std::vector<int32_t> StreamIdMap;  // indexed by output stream
-  std::array<std::vector<TBitstreamFilterSpec>, 3> BitstreamFilters;  // video, audio, subtitle
+  std::array<std::vector<TBitstreamFilterEntry>, 3> BitstreamFilters;  // video, audio, subtitle
 
   bool MetadataGlobalAutoCopy = true;
   bool MetadataStreamsAutoCopy = true;

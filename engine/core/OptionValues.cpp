@@ -40,13 +40,13 @@ void SkipSeparator(const char*& p) {
 }
 
 // The part of a metadata map after a file number: ",g", ",s:1", ",c:2", ",p:3" or nothing.
-void ParseMetaType(const char*& p, TMetaDataSpec& spec) {
+void ParseMetaType(const char*& p, TMetaDataSide& recipe) {
   if (*p != ',') {
-    spec.Type = 'g';
+    recipe.Type = 'g';
     return;
   }
   ++p;
-  spec.Type = *p;
+  recipe.Type = *p;
   switch (*p) {
     case 'g':
       ++p;
@@ -56,7 +56,7 @@ void ParseMetaType(const char*& p, TMetaDataSpec& spec) {
     case 'p':
       ++p;
       SkipSeparator(p);
-      spec.Index = static_cast<int32_t>(StrTolAt(p));
+      recipe.Index = static_cast<int32_t>(StrTolAt(p));
       return;
     default:
       throw FFmpegException(Format("Invalid metadata type %s.", std::string(1, *p).c_str()));

@@ -32,14 +32,14 @@ TStreamMap ParseStreamMap(const std::string& value);
 
 // One side of a metadata map: a file and what of it ('g' global, 's' stream, 'c' chapter,
 // 'p' program; Index for the last three).
-struct TMetaDataSpec {
+struct TMetaDataSide {
   int32_t File = 0;
   char Type = 'g';
   int32_t Index = 0;
 };
 struct TMetaDataMap {
-  TMetaDataSpec Out;
-  TMetaDataSpec In;
+  TMetaDataSide Out;
+  TMetaDataSide In;
 };
 // "out[,type[:index]]:in[,type[:index]]"; an unknown type raises FFmpegException.
 TMetaDataMap ParseMetaDataMap(const std::string& value);

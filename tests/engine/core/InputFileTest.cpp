@@ -25,8 +25,8 @@ class InputFiles : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { BindLibrariesForTests(); }
 
-  std::string Make(const std::string& name, const TTestVideoSpec& spec) {
-    return MakeTestVideo(Tmp.Path(), name, spec);
+  std::string Make(const std::string& name, const TVideoRecipe& recipe) {
+    return MakeTestVideo(Tmp.Path(), name, recipe);
   }
 
   // The message of the FFmpegException AddInputFile raises, or "" when it returns.
@@ -87,37 +87,37 @@ int CountOfKind(const TCustomFFmpeg& task, AVMediaType kind) {
 
 struct TProbeCase {
   const char* Name;
-  TTestVideoSpec Spec;
+  TVideoRecipe Recipe;
   int Audio, Subtitles;
   float Aspect;
   int SampleRate, Channels;
 };
 
-TTestVideoSpec WithAudio(TTestVideoSpec spec, std::vector<TTestAudio> audio, bool subtitle = false) {
-  spec.Audio = std::move(audio);
-  spec.Subtitle = subtitle;
-  return spec;
+TVideoRecipe WithAudio(TVideoRecipe recipe, std::vector<TTestAudio> audio, bool subtitle = false) {
+  recipe.Audio = std::move(audio);
+  recipe.Subtitle = subtitle;
+  return recipe;
 }
 
-TTestVideoSpec WithAspect(TTestVideoSpec spec, AVRational sar) {
-  spec.SampleAspect = sar;
-  return spec;
+TVideoRecipe WithAspect(TVideoRecipe recipe, AVRational sar) {
+  recipe.SampleAspect = sar;
+  return recipe;
 }
 
 TEST_F(InputFiles, OptionStateTakesTheInputsVideoAndAudioProperties) {
   const TProbeCase cases[] = {
-      {"mp4", WithAudio(Mp4Spec(), {{"aac", 44100, 2, 440}}), 1, 0, 64.0f / 48, 44100, 2},
-      {"avi", WithAudio(AviSpec(), {{"pcm_s16le", 22050, 1, 440}}), 1, 0, 64.0f / 48, 22050, 1},
-      {"mkv", WithAudio(MatroskaSpec(), {{"pcm_s16le", 48000, 2, 440}, {"mp2", 32000, 1, 300}}, true), 2, 1, 64.0f / 48, 32000, 1},
-      {"mkv-sar", WithAspect(MatroskaSpec(), AVRational{2, 1}), 0, 0, 2 * 64.0f / 48, 44100, 2},
-      {"webm", WithAudio(WebmSpec(), {{"libvorbis", 48000, 2, 440}}), 1, 0, 64.0f / 48, 48000, 2},
-      {"ts", WithAudio(MpegTsSpec(), {{"mp2", 44100, 2, 440}}), 1, 0, 64.0f / 48, 44100, 2},
-      {"m4v", RawStreamSpec(), 0, 0, 64.0f / 48, 44100, 2},
+      {"mp4", WithAudio(Mp4Recipe(), {{"aac", 44100, 2, 440}}), 1, 0, 64.0f / 48, 44100, 2},
+      {"avi", WithAudio(AviRecipe(), {{"pcm_s16le", 22050, 1, 440}}), 1, 0, 64.0f / 48, 22050, 1},
+      {"mkv", WithAudio(MatroskaRecipe(), {{"pcm_s16le", 48000, 2, 440}, {"mp2", 32000, 1, 300}}, true), 2, 1, 64.0f / 48, 32000, 1},
+      {"mkv-sar", WithAspect(MatroskaRecipe(), AVRational{2, 1}), 0, 0, 2 * 64.0f / 48, 44100, 2},
+      {"webm", WithAudio(WebmRecipe(), {{"libvorbis", 48000, 2, 440}}), 1, 0, 64.0f / 48, 48000, 2},
+      {"ts", WithAudio(MpegTsRecipe(), {{"mp2", 44100, 2, 440}}), 1, 0, 64.0f / 48, 44100, 2},
+      {"m4v", RawStreamRecipe(), 0, 0, 64.0f / 48, 44100, 2},
   };
   for (const TProbeCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TTestTask task;
-    ASSERT_TRUE(task.AddInputFile(Make(c.Name, c.Spec))) << task.LastErrorMessage;
+    ASSERT_TRUE(task.AddInputFile(Make(c.Name, c.Recipe))) << task.LastErrorMessage;
     const TOptionState& o = task.Options();
     EXPECT_EQ(task.InputCount(), 1);
     EXPECT_EQ(task.InputStreamCodecs().size(), task.InputFile(0).Context->nb_streams);
@@ -135,25 +135,25 @@ TEST_F(InputFiles, OptionStateTakesTheInputsVideoAndAudioProperties) {
     if (c.Audio) EXPECT_NE(o.AudioSampleFmt, -1);
     // AVI keeps no layout; where there is one it has the stream's channel count.
     if (o.AudioChannelLayout) EXPECT_EQ(__builtin_popcountll(o.AudioChannelLayout), o.AudioChannels);
-    if (c.Spec.Format != "m4v") EXPECT_NEAR(static_cast<double>(task.ExpectedDuration), 1e6, 1e5);
+    if (c.Recipe.Format != "m4v") EXPECT_NEAR(static_cast<double>(task.ExpectedDuration), 1e6, 1e5);
     // Every stream has its own codec context, made from its parameters.
     for (const TInputStreamCodec& codec : task.InputStreamCodecs()) EXPECT_NE(codec.Context, nullptr);
   }
 }
 
 TEST_F(InputFiles, VideoWithoutSizeOrAspectGetsFourThirds) {
-  TTestVideoSpec spec = AviSpec();
-  spec.Width = spec.Height = 0;
-  spec.HeaderOnly = true;
+  TVideoRecipe recipe = AviRecipe();
+  recipe.Width = recipe.Height = 0;
+  recipe.HeaderOnly = true;
   Task.ParseOption("v", "-1");  // stream information cannot be complete for an empty file
-  ASSERT_TRUE(Task.AddInputFile(Make("nosize", spec))) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(Make("nosize", recipe))) << Task.LastErrorMessage;
   EXPECT_EQ(Opt.FrameWidth * Opt.FrameHeight, 0);
   EXPECT_FLOAT_EQ(Opt.FrameAspectRatio, 4.0f / 3.0f);
 }
 
 TEST_F(InputFiles, NoClipStartMeansNoSeekAndAnOffsetThatUndoesTheContainerStart) {
-  TTestVideoSpec spec = MpegTsSpec();
-  const std::string file = Make("ts", spec);
+  TVideoRecipe recipe = MpegTsRecipe();
+  const std::string file = Make("ts", recipe);
   ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
   AVFormatContext* ic = Task.InputFile(0).Context.get();
   ASSERT_NE(ic->start_time, AV_NOPTS_VALUE);
@@ -163,10 +163,10 @@ TEST_F(InputFiles, NoClipStartMeansNoSeekAndAnOffsetThatUndoesTheContainerStart)
 }
 
 TEST_F(InputFiles, ClipStartSeeksAndMapsTheStartToTimeZero) {
-  TTestVideoSpec spec = MatroskaSpec();
-  spec.FrameCount = 100;
-  spec.GopSize = 1;  // every picture key: the seek lands on the exact picture
-  const std::string file = Make("clip", spec);
+  TVideoRecipe recipe = MatroskaRecipe();
+  recipe.FrameCount = 100;
+  recipe.GopSize = 1;  // every picture key: the seek lands on the exact picture
+  const std::string file = Make("clip", recipe);
   Task.ParseOption("ss", "2");
   ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
   EXPECT_EQ(Opt.StartTime, 0);
@@ -177,10 +177,10 @@ TEST_F(InputFiles, ClipStartSeeksAndMapsTheStartToTimeZero) {
 }
 
 TEST_F(InputFiles, TwoInputsTakeTheLongerDurationAndTheClipStartOnlyOnce) {
-  TTestVideoSpec longer = MatroskaSpec();
+  TVideoRecipe longer = MatroskaRecipe();
   longer.FrameCount = 50;
   longer.GopSize = 1;
-  TTestVideoSpec shorter = MatroskaSpec();
+  TVideoRecipe shorter = MatroskaRecipe();
   shorter.FrameCount = 25;
   Task.ParseOption("ss", "0.4");
   ASSERT_TRUE(Task.AddInputFile(Make("long", longer))) << Task.LastErrorMessage;
@@ -194,7 +194,7 @@ TEST_F(InputFiles, TwoInputsTakeTheLongerDurationAndTheClipStartOnlyOnce) {
 }
 
 TEST_F(InputFiles, TimestampOffsetFollowsItsoffsetAndCopyts) {
-  const std::string file = Make("v", MatroskaSpec());
+  const std::string file = Make("v", MatroskaRecipe());
   Task.ParseOption("itsoffset", "1.5");
   Task.ParseOption("ss", "0.2");
   ASSERT_TRUE(Task.AddInputFile(file));
@@ -208,7 +208,7 @@ TEST_F(InputFiles, TimestampOffsetFollowsItsoffsetAndCopyts) {
 }
 
 TEST_F(InputFiles, ForcedDecodersThatCannotServeAreRefusedAndConsumed) {
-  const std::string file = Make("v", WithAudio(AviSpec(), {{"pcm_s16le", 44100, 2, 440}}));
+  const std::string file = Make("v", WithAudio(AviRecipe(), {{"pcm_s16le", 44100, 2, 440}}));
   struct Case {
     const char* Option;
     const char* Name;
@@ -233,7 +233,7 @@ TEST_F(InputFiles, ForcedDecodersThatCannotServeAreRefusedAndConsumed) {
 }
 
 TEST_F(InputFiles, ExperimentalDecoderNeedsTheStrictnessToAllowIt) {
-  const std::string file = Make("v", WithAudio(AviSpec(), {{"pcm_s16le", 44100, 2, 440}}));
+  const std::string file = Make("v", WithAudio(AviRecipe(), {{"pcm_s16le", 44100, 2, 440}}));
   Task.ParseOption("acodec", "sonic");
   EXPECT_FALSE(Task.AddInputFile(file));
   EXPECT_EQ(Task.LastErrorMessage,
@@ -246,7 +246,7 @@ TEST_F(InputFiles, ExperimentalDecoderNeedsTheStrictnessToAllowIt) {
 }
 
 TEST_F(InputFiles, ForcedDecoderIsKeptForItsStream) {
-  const std::string file = Make("v", WithAudio(AviSpec(), {{"pcm_s16le", 44100, 2, 440}}));
+  const std::string file = Make("v", WithAudio(AviRecipe(), {{"pcm_s16le", 44100, 2, 440}}));
   Task.ParseOption("vcodec", "mpeg4");
   ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
   ASSERT_EQ(Task.InputStreamCodecs().size(), 2u);
@@ -278,7 +278,7 @@ TEST_F(InputFiles, UnopenableFilesReportTheLibrarysErrorText) {
 }
 
 TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
-  const std::string file = Make("v", MatroskaSpec());
+  const std::string file = Make("v", MatroskaRecipe());
   Task.ParseOption("f", "nosuchformat");
   EXPECT_EQ(Raised(Task, file), "Unknown input format: \"nosuchformat\"");
   EXPECT_EQ(Task.InputCount(), 0);
@@ -289,7 +289,7 @@ TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
 }
 
 TEST_F(InputFiles, ProgramSelectionKeepsOnlyTheProgramsStreams) {
-  const std::string file = Make("ts", WithAudio(MpegTsSpec(), {{"mp2", 44100, 2, 440}}));
+  const std::string file = Make("ts", WithAudio(MpegTsRecipe(), {{"mp2", 44100, 2, 440}}));
   Task.ParseOption("programid", "7");
   EXPECT_FALSE(Task.AddInputFile(file));
   EXPECT_EQ(Task.LastErrorMessage, "Specified program id not found");
@@ -311,7 +311,7 @@ TEST_F(InputFiles, ProgramSelectionKeepsOnlyTheProgramsStreams) {
 }
 
 TEST_F(InputFiles, DisabledKindsAreDiscarded) {
-  const std::string file = Make("v", WithAudio(MatroskaSpec(), {{"pcm_s16le", 44100, 2, 440}}, true));
+  const std::string file = Make("v", WithAudio(MatroskaRecipe(), {{"pcm_s16le", 44100, 2, 440}}, true));
   Task.ParseOption("vn", "");
   Task.ParseOption("an", "");
   Task.ParseOption("sn", "");
@@ -325,7 +325,7 @@ TEST_F(InputFiles, DisabledKindsAreDiscarded) {
 }
 
 TEST_F(InputFiles, BeforeFindStreamInfoSeesTheOpenedContext) {
-  const std::string file = Make("v", MatroskaSpec());
+  const std::string file = Make("v", MatroskaRecipe());
   int calls = 0;
   Task.OnBeforeFindStreamInfo = [&](TObject* sender, AVFormatContext* context) {
     ++calls;
@@ -338,7 +338,7 @@ TEST_F(InputFiles, BeforeFindStreamInfoSeesTheOpenedContext) {
 }
 
 TEST_F(InputFiles, InputDescriptionIsLoggedUnlessQuiet) {
-  const std::string file = Make("v", MatroskaSpec());
+  const std::string file = Make("v", MatroskaRecipe());
   {
     TLogCapture log;
     ASSERT_TRUE(Task.AddInputFile(file));
@@ -352,13 +352,13 @@ TEST_F(InputFiles, InputDescriptionIsLoggedUnlessQuiet) {
 }
 
 TEST_F(InputFiles, NonAsciiNamesOpen) {
-  const std::string file = Make("vid\xC3\xA9o \xE6\x98\xA0\xE5\x83\x8F", MatroskaSpec());
+  const std::string file = Make("vid\xC3\xA9o \xE6\x98\xA0\xE5\x83\x8F", MatroskaRecipe());
   ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
   EXPECT_EQ(FirstPictureIndex(Task.InputFile(0).Context.get()), 0);
 }
 
 TEST_F(InputFiles, InputsBeyondTheCapacityAreRefused) {
-  const std::string file = Make("v", MatroskaSpec());
+  const std::string file = Make("v", MatroskaRecipe());
   TTestTask one(1);
   ASSERT_TRUE(one.AddInputFile(file));
   EXPECT_FALSE(one.AddInputFile(file));

@@ -64,7 +64,7 @@ TEST(StreamMap, SyncPairDefaultsToTheStreamAndSeparatorsAreAnyCharacter) {
 TEST(MetaDataMap, TypesWithIndexAndTheInvalidTypeMessage) {
   struct Case {
     const char* Text;
-    TMetaDataSpec Out, In;
+    TMetaDataSide Out, In;
   } cases[] = {
       {"0:1", {0, 'g', 0}, {1, 'g', 0}},
       {"0,s:1:1,c:2", {0, 's', 1}, {1, 'c', 2}},

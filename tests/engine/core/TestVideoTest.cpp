@@ -80,7 +80,7 @@ std::vector<int> Sequence(int count) {
 
 struct TContainerCase {
   const char* Name;
-  TTestVideoSpec (*Make)();
+  TVideoRecipe (*Make)();
   friend void PrintTo(const TContainerCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -90,11 +90,11 @@ class TestVideoContainers : public ::testing::TestWithParam<TContainerCase> {};
 // dropped the encoder's last frames or wrote a wrong pattern fails here.
 TEST_P(TestVideoContainers, EveryPictureDecodesToItsOwnIndex) {
   TTempFolder tmp;
-  TTestVideoSpec spec = GetParam().Make();
-  spec.Width = 80;
-  spec.Height = 60;
-  spec.FrameCount = 30;
-  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "v", spec));
+  TVideoRecipe recipe = GetParam().Make();
+  recipe.Width = 80;
+  recipe.Height = 60;
+  recipe.FrameCount = 30;
+  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "v", recipe));
   EXPECT_EQ(d.VideoStreams, 1);
   EXPECT_EQ(d.Width, 80);
   EXPECT_EQ(d.Height, 60);
@@ -104,17 +104,17 @@ TEST_P(TestVideoContainers, EveryPictureDecodesToItsOwnIndex) {
 
 INSTANTIATE_TEST_SUITE_P(
     All, TestVideoContainers,
-    ::testing::Values(TContainerCase{"mp4", Mp4Spec}, TContainerCase{"avi", AviSpec},
-                      TContainerCase{"mkv", MatroskaSpec}, TContainerCase{"webm", WebmSpec},
-                      TContainerCase{"ts", MpegTsSpec}, TContainerCase{"m4v", RawStreamSpec}),
+    ::testing::Values(TContainerCase{"mp4", Mp4Recipe}, TContainerCase{"avi", AviRecipe},
+                      TContainerCase{"mkv", MatroskaRecipe}, TContainerCase{"webm", WebmRecipe},
+                      TContainerCase{"ts", MpegTsRecipe}, TContainerCase{"m4v", RawStreamRecipe}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(TestVideo, AudioAndSubtitleStreamsAreWrittenBesideTheVideo) {
   TTempFolder tmp;
-  TTestVideoSpec spec = MatroskaSpec();
-  spec.Audio = {TTestAudio{}, TTestAudio{"aac", 48000, 1, 1000}};
-  spec.Subtitle = true;
-  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "av", spec));
+  TVideoRecipe recipe = MatroskaRecipe();
+  recipe.Audio = {TTestAudio{}, TTestAudio{"aac", 48000, 1, 1000}};
+  recipe.Subtitle = true;
+  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "av", recipe));
   EXPECT_EQ(d.VideoStreams, 1);
   EXPECT_EQ(d.AudioStreams, 2);
   EXPECT_EQ(d.SubtitleStreams, 1);
@@ -123,10 +123,10 @@ TEST(TestVideo, AudioAndSubtitleStreamsAreWrittenBesideTheVideo) {
 
 TEST(TestVideo, LibX264InMp4KeepsThePattern) {
   TTempFolder tmp;
-  TTestVideoSpec spec = Mp4Spec();
-  spec.VideoCodec = "libx264";
-  spec.Audio = {TTestAudio{"aac", 44100, 2, 440}};
-  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "x", spec));
+  TVideoRecipe recipe = Mp4Recipe();
+  recipe.VideoCodec = "libx264";
+  recipe.Audio = {TTestAudio{"aac", 44100, 2, 440}};
+  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "x", recipe));
   EXPECT_EQ(d.AudioStreams, 1);
   EXPECT_EQ(d.FrameIndices, Sequence(25));
   EXPECT_NEAR(static_cast<double>(d.Duration), 1000000.0, 50000.0);
@@ -134,10 +134,10 @@ TEST(TestVideo, LibX264InMp4KeepsThePattern) {
 
 TEST(TestVideo, HeaderOnlyFileHasAVideoStreamWithoutSize) {
   TTempFolder tmp;
-  TTestVideoSpec spec = AviSpec();
-  spec.Width = spec.Height = 0;
-  spec.HeaderOnly = true;
-  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "empty", spec));
+  TVideoRecipe recipe = AviRecipe();
+  recipe.Width = recipe.Height = 0;
+  recipe.HeaderOnly = true;
+  const TDecoded d = DecodeAll(MakeTestVideo(tmp.Path(), "empty", recipe));
   EXPECT_EQ(d.VideoStreams, 1);
   EXPECT_EQ(d.Width * d.Height, 0);
   EXPECT_TRUE(d.FrameIndices.empty());

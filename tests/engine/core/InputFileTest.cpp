@@ -288,6 +288,34 @@ TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
   EXPECT_STREQ(Task.InputFile(0).Context->iformat->name, "matroska,webm");
 }
 
+// Raw demuxers learn size, pixel format, rate, sample rate and channels only from the format
+// parameters, which come from the option state.
+TEST_F(InputFiles, FormatParametersReachRawDemuxers) {
+  const std::string yuv = Tmp.File("raw.yuv");
+  std::ofstream(yuv, std::ios::binary) << std::string(32 * 16 * 3 / 2 * 5, '\x50');
+  Task.ParseOption("f", "rawvideo");
+  Task.ParseOption("s", "32x16");
+  Task.ParseOption("pix_fmt", "yuv420p");
+  Task.ParseOption("r", "10");
+  ASSERT_TRUE(Task.AddInputFile(yuv)) << Task.LastErrorMessage;
+  EXPECT_EQ(Opt.FrameWidth, 32);
+  EXPECT_EQ(Opt.FrameHeight, 16);
+  EXPECT_EQ(Opt.FrameRateNum, 10);
+  EXPECT_EQ(Opt.FrameRateDen, 1);
+  EXPECT_NEAR(static_cast<double>(Task.ExpectedDuration), 5e5, 1e3);
+
+  const std::string pcm = Tmp.File("raw.pcm");
+  std::ofstream(pcm, std::ios::binary) << std::string(8000 * 2, '\0');
+  TTestTask audio;
+  audio.ParseOption("f", "s16le");
+  audio.ParseOption("ar", "8000");
+  audio.ParseOption("ac", "1");
+  ASSERT_TRUE(audio.AddInputFile(pcm)) << audio.LastErrorMessage;
+  EXPECT_EQ(audio.Options().AudioSampleRate, 8000);
+  EXPECT_EQ(audio.Options().AudioChannels, 1);
+  EXPECT_EQ(audio.Options().AudioSampleFmt, AV_SAMPLE_FMT_S16);
+}
+
 TEST_F(InputFiles, ProgramSelectionKeepsOnlyTheProgramsStreams) {
   const std::string file = Make("ts", WithAudio(MpegTsRecipe(), {{"mp2", 44100, 2, 440}}));
   Task.ParseOption("programid", "7");

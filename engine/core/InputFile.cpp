@@ -71,11 +71,11 @@ public:
   explicit TTimeoutRegistration(TCustomFFmpeg& task)
       : FTask(task), FThread(CurrentThreadID()),
         FCheck(MethodInterruptCheck<&TCustomFFmpeg::IOCheck>(&task)) {
-    FFInterruptCB().AddInterrupt(FThread, nullptr, FCheck);
+    FFInterruptCB().AddInterrupt(FThread, &task, FCheck);
   }
   ~TTimeoutRegistration() {
     FTask.FIOStartTime = TCustomFFmpeg::IONoTime;
-    FFInterruptCB().RemoveInterrupt(FThread, nullptr, FCheck);
+    FFInterruptCB().RemoveInterrupt(FThread, &FTask, FCheck);
   }
   TTimeoutRegistration(const TTimeoutRegistration&) = delete;
   TTimeoutRegistration& operator=(const TTimeoutRegistration&) = delete;

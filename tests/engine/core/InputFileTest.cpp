@@ -3,6 +3,7 @@
 // libraries directly (linked by the test), independent of the engine.
 #include "engine/core/FFmpegException.h"
 #include "engine/runtime/AVErrorText.h"
+#include "engine/runtime/InterruptCB.h"
 #include "tests/engine/core/TestEngine.h"
 #include "tests/fixtures/LinkedFFPtr.h"
 #include "tests/fixtures/TempFolder.h"
@@ -357,12 +358,16 @@ TEST_F(InputFiles, BeforeFindStreamInfoSeesTheOpenedContext) {
   int calls = 0;
   Task.OnBeforeFindStreamInfo = [&](TObject* sender, AVFormatContext* context) {
     ++calls;
+    // The timeout check guards the blocking calls while the input opens.
+    EXPECT_EQ(FFInterruptCB().Count(), 1u);
     EXPECT_EQ(sender, &Task);
     ASSERT_NE(context, nullptr);
     EXPECT_NE(context->iformat, nullptr);
   };
+  const size_t checks = FFInterruptCB().Count();
   ASSERT_TRUE(Task.AddInputFile(file));
   EXPECT_EQ(calls, 1);
+  EXPECT_EQ(FFInterruptCB().Count(), checks);
 }
 
 TEST_F(InputFiles, InputDescriptionIsLoggedUnlessQuiet) {
@@ -407,7 +412,9 @@ TEST_F(BlockedInputs, PipeWithoutWriterIsEndedByTheTimeout) {
   const std::string fifo = Fifo();
   TLogCapture log;
   Task.IOTimeout = 200;
+  const size_t checks = FFInterruptCB().Count();
   EXPECT_FALSE(Task.AddInputFile(fifo));
+  EXPECT_EQ(FFInterruptCB().Count(), checks);
   EXPECT_TRUE(log.Has(llInfo, "connecting/reading/writing timeout"));
   EXPECT_EQ(Task.LastErrorMessage, FormatAVError(fifo, AVERROR_EXIT));
   EXPECT_EQ(Task.InputCount(), 0);

@@ -3,6 +3,7 @@
 #include "engine/core/FFmpegException.h"
 #include "engine/core/Presets.h"
 #include "engine/runtime/FFTypes.h"
+#include "platform/ProgramFolder.h"
 #include "tests/engine/core/TestEngine.h"
 #include "tests/engine/runtime/hooks/HookRecorder.h"
 #include "tests/fixtures/TempFolder.h"
@@ -128,7 +129,14 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
       {"passlogfile", "stats", [](auto& o) { return o.PassLogFileName == "stats"; }},
       {"deinterlace", "", [](auto& o) { return o.DoDeinterlace; }},
       {"psnr", "", [](auto& o) { return o.DoPSNR; }},
-      {"vstats", "", [](auto& o) { return o.VStatsFileName && o.VStatsFileName->find("vstats_") != std::string::npos && o.VStatsFileName->size() > 15 && o.VStatsFileName->substr(o.VStatsFileName->size() - 4) == ".log"; }},
+      {"vstats", "", [](auto& o) {
+         // "<folder>/vstats_hhnnss.log" beside the executable
+         const std::string folder = ProgramFolder();
+         const std::string& name = o.VStatsFileName.value_or("");
+         return folder.back() == '/' && name.rfind(folder + "vstats_", 0) == 0 &&
+                name.size() == folder.size() + 17 && name.substr(name.size() - 4) == ".log" &&
+                name.find_first_not_of("0123456789", folder.size() + 7) == name.size() - 4;
+       }},
       {"vstats_file", "v.log", [](auto& o) { return o.VStatsFileName == "v.log"; }},
       {"vf", "scale=32:24", [](auto& o) { return o.VideoFilters == "scale=32:24"; }},
       {"vfilters", "", [](auto& o) { return o.VideoFilters.empty(); }},
@@ -225,6 +233,12 @@ TEST_F(TaskOptions, RefusalsCarryTheirExactTextsAndChangeNothing) {
 TEST_F(TaskOptions, NumbersThatAreNoNumbersRaiseTheConversionError) {
   for (const char* name : {"fs", "dframes", "v", "threads", "vframes", "vdt", "ar", "ac", "vol", "pass", "aq"})
     EXPECT_THROW(Task.ParseOption(name, "many"), EConvertError) << name;
+}
+
+TEST_F(TaskOptions, VstatsOffFreesTheStatisticsFileName) {
+  Task.ParseOption("vstats_file", "mine.log");
+  Task.ParseOption("vstats", "0");
+  EXPECT_FALSE(Opt.VStatsFileName);
 }
 
 TEST_F(TaskOptions, AudioSwitchOffAndOnAgain) {

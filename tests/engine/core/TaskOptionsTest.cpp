@@ -139,7 +139,7 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
        }},
       {"vstats_file", "v.log", [](auto& o) { return o.VStatsFileName == "v.log"; }},
       {"vf", "scale=32:24", [](auto& o) { return o.VideoFilters == "scale=32:24"; }},
-      {"vfilters", "", [](auto& o) { return o.VideoFilters.empty(); }},
+      {"vfilters", "hflip", [](auto& o) { return o.VideoFilters == "hflip"; }},
       {"top", "1", [](auto& o) { return o.TopFieldFirst == 1; }},
       {"dc", "10", [](auto& o) { return o.IntraDcPrecision == 10; }},
       {"atag", "mp4a", [](auto& o) { return o.AudioCodecTag == 0x6134706Du; }},
@@ -233,6 +233,12 @@ TEST_F(TaskOptions, RefusalsCarryTheirExactTextsAndChangeNothing) {
 TEST_F(TaskOptions, NumbersThatAreNoNumbersRaiseTheConversionError) {
   for (const char* name : {"fs", "dframes", "v", "threads", "vframes", "vdt", "ar", "ac", "vol", "pass", "aq"})
     EXPECT_THROW(Task.ParseOption(name, "many"), EConvertError) << name;
+}
+
+TEST_F(TaskOptions, EmptyFilterTextKeepsTheGraph) {
+  Task.ParseOption("vf", "hflip");
+  Task.ParseOption("vfilters", "");
+  EXPECT_EQ(Opt.VideoFilters, "hflip");
 }
 
 TEST_F(TaskOptions, VstatsOffFreesTheStatisticsFileName) {

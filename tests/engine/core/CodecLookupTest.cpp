@@ -37,7 +37,9 @@ TEST(CodecLookup, RefusalsNameTheRoleAndTheCodec) {
     const AVCodec* codec = FindCodecByName(c.Name, c.Kind, c.Encoder, c.Strictness, error);
     EXPECT_EQ(error, c.Message) << c.Name;
     EXPECT_EQ(codec != nullptr, *c.Message == '\0') << c.Name;
-    if (codec) EXPECT_EQ(c.Encoder ? av_codec_is_encoder(codec) : av_codec_is_decoder(codec), 1);
+    if (codec) {
+      EXPECT_EQ(c.Encoder ? av_codec_is_encoder(codec) : av_codec_is_decoder(codec), 1);
+    }
   }
 }
 

@@ -133,10 +133,16 @@ TEST_F(InputFiles, OptionStateTakesTheInputsVideoAndAudioProperties) {
     EXPECT_EQ(o.FrameRateDen, 1);
     EXPECT_EQ(o.AudioSampleRate, c.SampleRate);
     EXPECT_EQ(o.AudioChannels, c.Channels);
-    if (c.Audio) EXPECT_NE(o.AudioSampleFmt, -1);
+    if (c.Audio) {
+      EXPECT_NE(o.AudioSampleFmt, -1);
+    }
     // AVI keeps no layout; where there is one it has the stream's channel count.
-    if (o.AudioChannelLayout) EXPECT_EQ(__builtin_popcountll(o.AudioChannelLayout), o.AudioChannels);
-    if (c.Recipe.Format != "m4v") EXPECT_NEAR(static_cast<double>(task.ExpectedDuration), 1e6, 1e5);
+    if (o.AudioChannelLayout) {
+      EXPECT_EQ(__builtin_popcountll(o.AudioChannelLayout), o.AudioChannels);
+    }
+    if (c.Recipe.Format != "m4v") {
+      EXPECT_NEAR(static_cast<double>(task.ExpectedDuration), 1e6, 1e5);
+    }
     // Every stream has its own codec context, made from its parameters.
     for (const TInputStreamCodec& codec : task.InputStreamCodecs()) EXPECT_NE(codec.Context, nullptr);
   }

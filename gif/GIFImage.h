@@ -24,6 +24,8 @@ public:
   explicit TGIFImageList(TGIFImage* image) : FImage(image) {}
   // Appends a frame of this list's document and returns its index.
   int Add(std::unique_ptr<TGIFSubImage> frame);
+  // Reads frames until the trailer, the end of the stream or a byte that starts no block.
+  void LoadFromStream(TStream& stream);
 
 private:
   TGIFImage* FImage;  // not owned
@@ -45,8 +47,11 @@ public:
   // Raises "Image height too small for contained frames" when a frame would reach past value.
   void SetHeight(int value);
 
-  // Reading GIF files is done by the GIF reader; a document without it refuses to load.
+  // Replaces the document with the GIF read from the stream's position ("GIF" may also start
+  // 4 bytes in). On an error the document keeps what was read and the stream position is
+  // restored. Progress "Loading...".
   void LoadFromStream(TStream& stream) override;
+  void LoadFromFile(const std::string& fileName);
   // Writes the whole file: header, every frame in order, trailer. Progress "Saving...".
   void SaveToStream(TStream& stream) override;
   // Creates (or replaces) the file and saves into it.

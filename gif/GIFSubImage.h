@@ -13,6 +13,7 @@
 #include "gif/GIFExtension.h"
 #include "gif/GIFItem.h"
 #include "gif/GIFList.h"
+#include "gif/GIFReadBytes.h"
 #include "platform/Geometry.h"
 
 namespace vidorant {
@@ -26,6 +27,8 @@ public:
   // extension becomes the frame's.
   int Add(std::unique_ptr<TGIFExtension> extension);
   void SaveToStream(TStream& stream);
+  // Reads extension blocks until an image, the trailer or a byte that starts no extension.
+  void LoadFromStream(TStream& stream);
 
 private:
   TGIFSubImage* FSubImage;  // not owned
@@ -42,6 +45,10 @@ public:
   TGIFVersion GetVersion() const override;
   // The extensions, then (unless the frame is empty) descriptor, local table and image data.
   void SaveToStream(TStream& stream) override;
+  // Extensions, then descriptor, local table and image data when an image follows. A frame
+  // larger than the stream can hold raises instead of allocating.
+  void LoadFromStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream, TGIFPixelBudget& budget);
   // Back to a new frame: no extensions, no colours, no pixels, zero bounds, not transparent.
   void Clear();
 

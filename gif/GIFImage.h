@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,11 @@ public:
   void Clear();
   // Appends a frame (made for this document) as it is; returns its index.
   int Add(std::unique_ptr<TGIFSubImage> frame);
+  // Appends a new frame made from source (a bitmap, a frame or a graphic, see
+  // TGIFSubImage::Assign) and returns its index. When that fails, no frame is added, the
+  // logical screen is as before and the error passes on.
+  int Add(TObject* source);
+  int Add(const TBitmap& bitmap);
 
   TGIFImageList& Images() { return FImages; }
   const TGIFImageList& Images() const { return FImages; }
@@ -97,6 +103,8 @@ public:
 
 private:
   void SetScreenExtent(int value, bool horizontal);
+  // Makes a new frame of this document with make and appends it; on failure nothing is added.
+  int AddMade(const std::function<void(TGIFSubImage&)>& make);
 
   TGIFImageList FImages;
   std::unique_ptr<TGIFHeader> FHeader;

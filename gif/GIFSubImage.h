@@ -14,7 +14,9 @@
 #include "gif/GIFItem.h"
 #include "gif/GIFList.h"
 #include "gif/GIFReadBytes.h"
+#include "platform/Bitmap.h"
 #include "platform/Geometry.h"
+#include "platform/Graphic.h"
 
 namespace vidorant {
 
@@ -51,6 +53,18 @@ public:
   void LoadFromStream(TStream& stream, TGIFPixelBudget& budget);
   // Back to a new frame: no extensions, no colours, no pixels, zero bounds, not transparent.
   void Clear();
+
+  // Makes this frame a copy of source: a bitmap (TBitmap), another frame, or any other
+  // graphic (drawn into a 24-bit bitmap first); null clears the frame. Anything else raises
+  // "Object type not supported for operation".
+  void Assign(TObject* source);
+  // Bounds, colour table and pixels from the bitmap: indexed bitmaps keep their table, others
+  // go through the document's colour reduction. A transparent bitmap's transparent pixels get
+  // a colour of their own and a graphic control extension. Progress "Converting...".
+  void Assign(const TBitmap& bitmap);
+  // Bounds, packed byte, table, pixels and transparency; extensions copied through a stream.
+  void Assign(TGIFSubImage& frame);
+  void Assign(TGraphic& graphic);
 
   TGIFExtensionList& Extensions() { return FExtensions; }
   const TGIFExtensionList& Extensions() const { return FExtensions; }
@@ -98,6 +112,11 @@ private:
   friend class TGIFGraphicControlExtension;
 
   void PreparePacked();
+  // The 24-bit path of Assign: the table built from the pixels' colours.
+  void ImportTrueColor(const TBitmap& bitmap);
+  // Gives the pixels set in mask (1 bit, set = transparent) a new black entry and makes it the
+  // transparent colour, when the table has room.
+  void ApplyMask(const TBitmap& mask);
 
   TGIFExtensionList FExtensions;
   TGIFLocalColorMap FColorMap;

@@ -32,6 +32,15 @@ private:
   TGIFImage* FImage;  // not owned
 };
 
+// Option bits of TGIFImage::Optimize.
+enum TGIFOptimizeOption : unsigned {
+  OptimizeCrop = 1,          // crop transparent borders; delete frames that become empty
+  OptimizeMerge = 2,         // pixels equal to the previous frame's become transparent
+  OptimizeCleanup = 4,       // drop unused transparency, redundant blocks and empty frames
+  OptimizeColorMaps = 8,     // sort and trim every colour table by use
+  OptimizeReduceColors = 16, // only checks the reduction method
+};
+
 class TGIFImage : public TGraphic {
 public:
   TGIFImage();
@@ -69,6 +78,11 @@ public:
   // logical screen is as before and the error passes on.
   int Add(TObject* source);
   int Add(const TBitmap& bitmap);
+
+  // Rewrites the document smaller or cleaner as the option bits say (TGIFOptimizeOption);
+  // nothing for an empty document. Raises "Invalid reduction method" for OptimizeReduceColors
+  // with ReduceCustom unless OptimizeCleanup is set too. Progress "Optimizing...".
+  void Optimize(unsigned options, uint8_t reductionMethod, int bitDepth, uint8_t ditherMethod);
 
   TGIFImageList& Images() { return FImages; }
   const TGIFImageList& Images() const { return FImages; }

@@ -6,7 +6,7 @@
 namespace vidorant {
 
 TColorQuantizer::TColorQuantizer(int maxColors, int colorBits)
-    : MaxColors_(maxColors), ColorBits_(std::clamp(colorBits, 1, 8)) {
+    : Memo_(size_t{1} << MemoBits), MaxColors_(maxColors), ColorBits_(std::clamp(colorBits, 1, 8)) {
   Reducible_.fill(-1);
   Pool_.reserve(1024);
   Root_ = CreateNode(0);
@@ -23,6 +23,7 @@ int32_t TColorQuantizer::CreateNode(int depth) {
     Pool_.emplace_back();
   }
   TOctreeNode& n = Pool_[static_cast<size_t>(node)];
+  n.Serial = NextSerial_++;
   if (depth == ColorBits_) {
     n.IsLeaf = true;
     ++LeafCount_;
@@ -33,10 +34,16 @@ int32_t TColorQuantizer::CreateNode(int depth) {
   return node;
 }
 
-void TColorQuantizer::FreeNode(int32_t node) { FreeNodes_.push_back(node); }
+void TColorQuantizer::FreeNode(int32_t node) {
+  Pool_[static_cast<size_t>(node)].Serial = 0;
+  FreeNodes_.push_back(node);
+}
 
 void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
+  const uint32_t key = RGB(red, green, blue) | (1u << 24);
+  TMemoSlot& memo = Memo_[(key * 2654435761u) >> (32 - MemoBits)];
   int32_t node = Root_;
+  if (memo.Key == key && Pool_[static_cast<size_t>(memo.Leaf)].Serial == memo.Serial) node = memo.Leaf;
   for (int depth = 0;; ++depth) {
     if (Pool_[static_cast<size_t>(node)].IsLeaf) {
       TOctreeNode& leaf = Pool_[static_cast<size_t>(node)];
@@ -44,6 +51,7 @@ void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
       leaf.RedSum += red;
       leaf.GreenSum += green;
       leaf.BlueSum += blue;
+      memo = TMemoSlot{key, node, leaf.Serial};
       break;
     }
     const int shift = 7 - depth;

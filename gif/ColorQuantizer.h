@@ -3,7 +3,11 @@
 // Invariants: after every pixel the number of leaves is at most the maximum (as long as a node
 // can still be reduced); every non-leaf node below the colour depth sits in the reducible list
 // of its depth until it is reduced. Nodes live in one pool and refer to each other by index, so
-// building a tree costs no allocation per node once the pool has grown.
+// building a tree costs no allocation per node once the pool has grown. A small memo maps
+// recent colours to the leaf their walk ends at. New nodes grow below non-leaves only, and a
+// reduction frees exactly the leaves below the reduced node, so a remembered leaf stays right
+// for as long as it lives; each node carries a serial number, cleared when it is freed and new
+// on reuse, that tells a living leaf from a freed or reused one.
 #pragma once
 
 #include "gif/DIB.h"
@@ -27,6 +31,7 @@ struct TOctreeNode {
   uint64_t BlueSum = 0;
   std::array<int32_t, 8> Child{-1, -1, -1, -1, -1, -1, -1, -1};
   int32_t NextReducible = -1;
+  uint64_t Serial = 0;  // unique per creation; 0 once freed
 };
 
 class TColorQuantizer : public TObject {
@@ -47,6 +52,15 @@ private:
   // Merges the front node of the deepest non-empty reducible list; false when there is none.
   bool Reduce();
 
+  struct TMemoSlot {
+    uint32_t Key = 0;  // colour | 1 << 24; 0 = empty
+    int32_t Leaf = -1;
+    uint64_t Serial = 0;  // the leaf's serial when remembered
+  };
+  static constexpr int MemoBits = 12;
+
+  std::vector<TMemoSlot> Memo_;
+  uint64_t NextSerial_ = 1;
   std::vector<TOctreeNode> Pool_;
   std::vector<int32_t> FreeNodes_;
   int32_t Root_;

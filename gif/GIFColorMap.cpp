@@ -61,13 +61,19 @@ int TGIFColorMap::BitsFor(int colorCount) {
   return bits;
 }
 
-void TGIFColorMap::ImportDIBColors(const uint8_t* quads, int count) {
-  if (count > MaxColors) count = MaxColors;
+void TGIFColorMap::ImportPalette(const TPalette& palette) {
   FColors.clear();
-  for (int i = 0; i < count; ++i) {
-    const uint8_t* q = quads + 4 * i;
-    FColors.push_back(TGIFColor{q[2], q[1], q[0]});
+  for (int i = 0; i < palette.Count() && i < MaxColors; ++i) {
+    const TPaletteEntry& e = palette.Entry(i);
+    FColors.push_back(TGIFColor{e.Red, e.Green, e.Blue});
   }
+  FOptimized = false;
+}
+
+void TGIFColorMap::ImportDIBColors(const std::vector<TRGBQuad>& table) {
+  FColors.clear();
+  for (size_t i = 0; i < table.size() && i < static_cast<size_t>(MaxColors); ++i)
+    FColors.push_back(TGIFColor{table[i].Red, table[i].Green, table[i].Blue});
   FOptimized = false;
 }
 

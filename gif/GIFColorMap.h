@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gif/GIFTypes.h"
+#include "platform/Palette.h"
 #include "platform/Stream.h"
 #include "platform/TObject.h"
 
@@ -46,9 +47,11 @@ public:
   int BitsPerPixel() const { return BitsFor(Count()); }
   static int BitsFor(int colorCount);
 
-  // Takes at most 256 entries of a device-independent bitmap's colour table (blue, green, red,
-  // reserved quads) and stores them as red, green, blue.
-  void ImportDIBColors(const uint8_t* quads, int count);
+  // Replace the entries with at most 256 entries of a logical palette.
+  void ImportPalette(const TPalette& palette);
+  // Replace the entries with at most 256 entries of a device-independent bitmap's colour table
+  // (blue, green, red quads), stored as red, green, blue.
+  void ImportDIBColors(const std::vector<TRGBQuad>& table);
 
   // The entries, then black up to 2^BitsPerPixel() entries; nothing for an empty table.
   void SaveToStream(TStream& stream) const;

@@ -19,6 +19,8 @@ int TGIFImageList::Add(std::unique_ptr<TGIFSubImage> frame) {
   return Append(std::move(frame));
 }
 
+void TGIFImageList::Changed() { FImage->Changed(); }
+
 TGIFImage::TGIFImage()
     : DrawOptions(GIFImageDefaults.DrawOptions),
       ReductionMethod(GIFImageDefaults.ReductionMethod),
@@ -33,7 +35,9 @@ TGIFImage::TGIFImage()
 }
 
 TGIFImage::~TGIFImage() {
-  // Frames refer to the header (their active colour table) while they are destroyed.
+  // No handler runs on a document being destroyed. Frames refer to the header (their active
+  // colour table) while they are destroyed, so they go first.
+  OnChange = nullptr;
   FImages.Clear();
 }
 
@@ -88,11 +92,7 @@ void TGIFImage::Clear() {
   Changed();
 }
 
-int TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) {
-  int index = FImages.Add(std::move(frame));
-  Changed();
-  return index;
-}
+int TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) { return FImages.Add(std::move(frame)); }
 
 TGIFVersion TGIFImage::GetVersion() const {
   TGIFVersion version = gvUnknown;

@@ -28,6 +28,10 @@ public:
   // Reads frames until the trailer, the end of the stream or a byte that starts no block.
   void LoadFromStream(TStream& stream);
 
+protected:
+  // Every change of the frames is a change of the document.
+  void Changed() override;
+
 private:
   TGIFImage* FImage;  // not owned
 };
@@ -71,7 +75,7 @@ public:
 
   // Deletes every frame, empties the global table, sets the screen to 0 x 0. Keeps settings.
   void Clear();
-  // Appends a frame (made for this document) as it is; returns its index.
+  // Appends a frame (made for this document) as it is; returns its index. Signals a change.
   int Add(std::unique_ptr<TGIFSubImage> frame);
   // Appends a new frame made from source (a bitmap, a frame or a graphic, see
   // TGIFSubImage::Assign) and returns its index. When that fails, no frame is added, the

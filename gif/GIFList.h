@@ -1,6 +1,6 @@
 // The owning list behind the frames of a document and the extensions of a frame. Deleting an
 // item destroys it; the item is taken out of the list before it is destroyed, so its destructor
-// sees a consistent list.
+// sees a consistent list. Every change of membership calls Changed (not during destruction).
 #pragma once
 
 #include <memory>
@@ -31,32 +31,47 @@ public:
 
   // Takes the item out without destroying it.
   std::unique_ptr<T> Extract(int index) {
-    CheckIndex(index);
-    std::unique_ptr<T> item = std::move(FItems[static_cast<size_t>(index)]);
-    FItems.erase(FItems.begin() + index);
+    std::unique_ptr<T> item = Take(index);
+    Changed();
     return item;
   }
 
-  void Delete(int index) { Extract(index).reset(); }
+  void Delete(int index) {
+    Take(index).reset();
+    Changed();
+  }
 
   void Remove(const T* item) {
     int index = IndexOf(item);
     if (index >= 0) Delete(index);
   }
 
-  // Destroys every item, the last first.
+  // Destroys every item, the last first; one change for the whole list.
   void Clear() {
-    while (!FItems.empty()) Delete(Count() - 1);
+    if (FItems.empty()) return;
+    while (!FItems.empty()) Take(Count() - 1).reset();
+    Changed();
   }
 
 protected:
   int Append(std::unique_ptr<T> item) {
     if (!item) throw GIFException("Object type not supported for operation");
     FItems.push_back(std::move(item));
+    Changed();
     return Count() - 1;
   }
 
+  // Called after every change of the list's membership.
+  virtual void Changed() {}
+
 private:
+  std::unique_ptr<T> Take(int index) {
+    CheckIndex(index);
+    std::unique_ptr<T> item = std::move(FItems[static_cast<size_t>(index)]);
+    FItems.erase(FItems.begin() + index);
+    return item;
+  }
+
   int CheckIndex(int index) const {
     if (index < 0 || index >= Count()) throw GIFException("List index out of bounds");
     return index;

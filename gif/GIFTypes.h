@@ -6,12 +6,10 @@
 #include <functional>
 #include <string>
 
+#include "platform/Color.h"
 #include "platform/TObject.h"
 
 namespace vidorant {
-
-// The platform's 24-bit colour: red in the low byte, blue in the high byte.
-using TColor = uint32_t;
 
 // The file version an item needs: 87a unless it uses something only 89a has.
 enum TGIFVersion { gvUnknown = 0, gv87a = 1, gv89a = 2 };

@@ -36,7 +36,8 @@ void TLZWEncoder::DoCompress() {
   while (NextPixel(pixel)) {
     CheckPixel(pixel);
     uint32_t key = (static_cast<uint32_t>(prefix) << 8) | pixel;
-    int code = FHashTable.Lookup(key);
+    int slot;
+    int code = FHashTable.Find(key, slot);
     if (code >= 0) {
       prefix = code;
       continue;
@@ -46,7 +47,7 @@ void TLZWEncoder::DoCompress() {
     if (FNextCode > LastAssignableCode)
       Clear();
     else
-      FHashTable.Insert(key, FNextCode++);
+      FHashTable.InsertAt(slot, key, FNextCode++);
   }
   Output(prefix);
 }

@@ -20,22 +20,34 @@ public:
   void Clear() { std::memset(FSlots.data(), 0xFF, Size * sizeof(uint32_t)); }
 
   void Insert(uint32_t key, int code) {
-    int h = Home(key);
-    int d = Displacement(h);
-    while (!IsEmpty(FSlots[h])) h = Step(h, d);
-    FSlots[h] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF);
+    int slot;
+    if (Find(key, slot) < 0) InsertAt(slot, key, code);
   }
 
   // The code stored for key, or -1.
   int Lookup(uint32_t key) const {
+    int slot;
+    return Find(key, slot);
+  }
+
+  // Lookup that also gives, on a miss, the empty slot where key belongs, so the encoder's
+  // miss-then-insert walks the probe sequence once.
+  int Find(uint32_t key, int& slot) const {
     int h = Home(key);
     int d = Displacement(h);
-    for (uint32_t slot = FSlots[h]; !IsEmpty(slot); slot = FSlots[h]) {
-      if ((slot >> 12) == key) return static_cast<int>(slot & 0xFFF);
+    for (uint32_t value = FSlots[h]; !IsEmpty(value); value = FSlots[h]) {
+      if ((value >> 12) == key) {
+        slot = h;
+        return static_cast<int>(value & 0xFFF);
+      }
       h = Step(h, d);
     }
+    slot = h;
     return -1;
   }
+
+  // Stores key at a slot that Find reported empty.
+  void InsertAt(int slot, uint32_t key, int code) { FSlots[slot] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF); }
 
 private:
   static bool IsEmpty(uint32_t slot) { return slot >= 0xFFFFF000u; }

@@ -70,7 +70,7 @@ TBitmap::TBitmap(int width, int height, TPixelFormat format) {
 }
 
 TBitmap::TBitmap(const TBitmap& other)
-    : TObject(other),
+    : TGraphic(other),
       Width_(other.Width_),
       Height_(other.Height_),
       Format_(other.Format_),

@@ -6,6 +6,7 @@
 
 #include "platform/Color.h"
 #include "platform/Geometry.h"
+#include "platform/Graphic.h"
 #include "platform/Palette.h"
 #include "platform/TObject.h"
 
@@ -30,7 +31,7 @@ bool IsIndexedFormat(TPixelFormat format);
 // Automatic takes the colour of the bottom-left pixel as the transparent colour.
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 
-class TBitmap : public TObject {
+class TBitmap : public TGraphic {
 public:
   TBitmap();
   TBitmap(int width, int height, TPixelFormat format);
@@ -43,6 +44,9 @@ public:
   int Width() const { return Width_; }
   int Height() const { return Height_; }
   bool Empty() const { return Width_ == 0 || Height_ == 0; }
+  int GetWidth() const override { return Width_; }
+  int GetHeight() const override { return Height_; }
+  bool GetEmpty() const override { return Empty(); }
   // Resizing keeps the pixels of the overlapping top-left area; new pixels are 0.
   // Negative sizes raise EInvalidGraphic.
   void SetWidth(int width) { SetSize(width, Height_); }
@@ -97,10 +101,15 @@ public:
   std::vector<uint8_t> SaveToBytes() const;
   void LoadFromBytes(const uint8_t* data, size_t size);
   void SaveToFile(const std::string& fileName) const;
+  // Stream errors (EFOpenError, EReadError ...) pass on unchanged.
   void LoadFromFile(const std::string& fileName);
+  // Reads one bitmap file image from the stream's position: as many bytes as its header
+  // says, or the rest of the stream when the header gives no usable size.
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
 
   // Draws this bitmap stretched into rect of the canvas (nearest pixel).
-  void Draw(TCanvas& canvas, const TRect& rect) const;
+  void Draw(TCanvas& canvas, const TRect& rect) override;
 
 private:
   int Width_ = 0;

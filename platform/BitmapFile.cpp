@@ -4,10 +4,10 @@
 #include "platform/Bitmap.h"
 
 #include "platform/Exception.h"
+#include "platform/FileStream.h"
 
+#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace vidorant {
 
@@ -57,7 +57,11 @@ std::vector<uint8_t> TBitmap::SaveToBytes() const {
   // Device and custom bitmaps are stored as the 32-bit rows they hold.
   const uint32_t bits = static_cast<uint32_t>(BitsPerPixel());
   const bool fields = Format_ == pf16bit;
-  const uint32_t tableBytes = fields ? 12 : static_cast<uint32_t>(ColorTable_.size() * 4);
+  // "Colours used" 0 means a full table in this format, so an indexed bitmap without a table
+  // is written with a full table of black, which reads back as the same pixels.
+  std::vector<TRGBQuad> table = ColorTable_;
+  if (IsIndexedFormat(Format_) && table.empty()) table.resize(size_t{1} << bits);
+  const uint32_t tableBytes = fields ? 12 : static_cast<uint32_t>(table.size() * 4);
   const uint32_t stride = static_cast<uint32_t>(BytesPerScanLine());
   const uint32_t imageBytes = stride * static_cast<uint32_t>(Height_);
   const uint32_t offset = FileHeaderSize + InfoHeaderSize + tableBytes;
@@ -78,14 +82,14 @@ std::vector<uint8_t> TBitmap::SaveToBytes() const {
   Put32(out, imageBytes);
   Put32(out, 0);
   Put32(out, 0);
-  Put32(out, fields ? 0 : static_cast<uint32_t>(ColorTable_.size()));
+  Put32(out, fields ? 0 : static_cast<uint32_t>(table.size()));
   Put32(out, 0);
   if (fields) {
     Put32(out, 0xF800);
     Put32(out, 0x07E0);
     Put32(out, 0x001F);
   }
-  for (const TRGBQuad& q : ColorTable_) {
+  for (const TRGBQuad& q : table) {
     out.push_back(q.Blue);
     out.push_back(q.Green);
     out.push_back(q.Red);
@@ -156,20 +160,33 @@ void TBitmap::LoadFromBytes(const uint8_t* data, size_t size) {
   TablePalette_.reset();
 }
 
-void TBitmap::SaveToFile(const std::string& fileName) const {
+void TBitmap::SaveToStream(TStream& stream) {
   const std::vector<uint8_t> bytes = SaveToBytes();
-  std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-  if (!file) throw EInvalidGraphic("Cannot create file \"" + fileName + "\"");
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) throw EInvalidGraphic("Cannot write file \"" + fileName + "\"");
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+void TBitmap::LoadFromStream(TStream& stream) {
+  uint8_t header[FileHeaderSize];
+  const int64_t got = stream.Read(header, FileHeaderSize);
+  if (got != static_cast<int64_t>(FileHeaderSize) || header[0] != 'B' || header[1] != 'M') Invalid("no bitmap file header");
+  const int64_t rest = stream.GetSize() - stream.GetPosition();
+  const int64_t declared = static_cast<int64_t>(Get32(header + 2)) - static_cast<int64_t>(FileHeaderSize);
+  const int64_t body = (declared >= static_cast<int64_t>(InfoHeaderSize) && declared <= rest) ? declared : rest;
+  std::vector<uint8_t> bytes(header, header + FileHeaderSize);
+  bytes.resize(FileHeaderSize + static_cast<size_t>(std::max<int64_t>(body, 0)));
+  stream.ReadBuffer(bytes.data() + FileHeaderSize, static_cast<int64_t>(bytes.size() - FileHeaderSize));
+  LoadFromBytes(bytes.data(), bytes.size());
+}
+
+void TBitmap::SaveToFile(const std::string& fileName) const {
+  TFileStream file(fileName, fmCreate);
+  const std::vector<uint8_t> bytes = SaveToBytes();
+  file.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 void TBitmap::LoadFromFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file) throw EInvalidGraphic("Cannot open file \"" + fileName + "\"");
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  LoadFromBytes(bytes.data(), bytes.size());
+  TFileStream file(fileName, fmOpenRead);
+  LoadFromStream(file);
 }
 
 }  // namespace vidorant

@@ -62,18 +62,18 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
   StretchCopy(*Bitmap_, dest, *source.Bitmap_, sourceRect);
 }
 
-void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
-  StretchCopy(canvas.Bitmap(), rect, *this, Rect(0, 0, Width_, Height_));
-}
+void TBitmap::Draw(TCanvas& canvas, const TRect& rect) { canvas.StretchDraw(rect, static_cast<const TBitmap&>(*this)); }
 
 void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) { graphic.Draw(*this, rect); }
-void TCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) { bitmap.Draw(*this, rect); }
+void TCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
+  StretchCopy(*Bitmap_, rect, bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()));
+}
 
 void TCanvas::Draw(int x, int y, TGraphic& graphic) {
   graphic.Draw(*this, Rect(x, y, x + graphic.GetWidth(), y + graphic.GetHeight()));
 }
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
-  bitmap.Draw(*this, Rect(x, y, x + bitmap.Width(), y + bitmap.Height()));
+  StretchDraw(Rect(x, y, x + bitmap.Width(), y + bitmap.Height()), bitmap);
 }
 
 }  // namespace vidorant

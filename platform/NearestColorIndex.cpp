@@ -39,16 +39,18 @@ void TNearestColorIndex::BuildCell(int cell, int cellRed, int cellGreen, int cel
     const int dr = AxisMax(Red_[i], rLo, rHi), dg = AxisMax(Green_[i], gLo, gHi), db = AxisMax(Blue_[i], bLo, bHi);
     bound = std::min(bound, dr * dr + dg * dg + db * db);
   }
-  CellStart_[static_cast<size_t>(cell)] = static_cast<uint32_t>(Candidates_.size());
-  uint16_t count = 0;
+  const size_t start = Candidates_.size();
+  CellStart_[static_cast<size_t>(cell)] = static_cast<uint32_t>(start);
   for (size_t i = 0; i < n; ++i) {
     const int dr = AxisMin(Red_[i], rLo, rHi), dg = AxisMin(Green_[i], gLo, gHi), db = AxisMin(Blue_[i], bLo, bHi);
-    if (dr * dr + dg * dg + db * db <= bound) {
-      Candidates_.push_back(static_cast<uint8_t>(i));
-      ++count;
-    }
+    const int lower = dr * dr + dg * dg + db * db;
+    if (lower <= bound)
+      Candidates_.push_back({static_cast<uint8_t>(Red_[i]), static_cast<uint8_t>(Green_[i]), static_cast<uint8_t>(Blue_[i]),
+                             static_cast<uint8_t>(i), lower});
   }
-  CellCount_[static_cast<size_t>(cell)] = count;
+  std::stable_sort(Candidates_.begin() + static_cast<std::ptrdiff_t>(start), Candidates_.end(),
+                   [](const TCandidate& a, const TCandidate& b) { return a.Bound < b.Bound; });
+  CellCount_[static_cast<size_t>(cell)] = static_cast<uint16_t>(Candidates_.size() - start);
 }
 
 int TNearestColorIndex::Find(uint8_t red, uint8_t green, uint8_t blue) {
@@ -59,18 +61,16 @@ int TNearestColorIndex::Find(uint8_t red, uint8_t green, uint8_t blue) {
   const int cr = red >> CellShift, cg = green >> CellShift, cb = blue >> CellShift;
   const int cell = (cr * CellsPerAxis + cg) * CellsPerAxis + cb;
   if (CellStart_[static_cast<size_t>(cell)] == NotBuilt) BuildCell(cell, cr, cg, cb);
-  const uint8_t* candidate = Candidates_.data() + CellStart_[static_cast<size_t>(cell)];
-  const uint8_t* end = candidate + CellCount_[static_cast<size_t>(cell)];
-  int best = *candidate;
+  const TCandidate* candidate = Candidates_.data() + CellStart_[static_cast<size_t>(cell)];
+  const TCandidate* end = candidate + CellCount_[static_cast<size_t>(cell)];
+  int best = candidate->Index;
   int bestDistance = std::numeric_limits<int>::max();
-  for (; candidate != end; ++candidate) {
-    const int i = *candidate;
-    const int dr = Red_[static_cast<size_t>(i)] - red, dg = Green_[static_cast<size_t>(i)] - green,
-              db = Blue_[static_cast<size_t>(i)] - blue;
+  for (; candidate != end && candidate->Bound <= bestDistance; ++candidate) {
+    const int dr = candidate->Red - red, dg = candidate->Green - green, db = candidate->Blue - blue;
     const int d = dr * dr + dg * dg + db * db;
-    if (d < bestDistance) {
+    if (d < bestDistance || (d == bestDistance && candidate->Index < best)) {
       bestDistance = d;
-      best = i;
+      best = candidate->Index;
     }
   }
   MemoKey_[slot] = key;

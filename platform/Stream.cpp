@@ -44,6 +44,7 @@ uint8_t TStream::ReadByte() {
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count < 0) throw EReadError("Stream read error");
   if (count == 0) {
     source.SetPosition(0);
     count = source.GetSize();

@@ -282,6 +282,15 @@ TEST(OctreeQuantizer, ReducesTheDeepestNodesFirstAndAveragesTheirPixels) {
   EXPECT_EQ(none.LeafCount(), 1);
 }
 
+// 17 million white pixels sum to more than 32 bits hold; the average must stay white.
+TEST(OctreeQuantizer, LargePicturesOfOneColourKeepTheirColour) {
+  TColorQuantizer quantizer(236, 8);
+  for (int i = 0; i < 17000000; ++i) quantizer.AddColor(255, 255, 254);
+  const std::vector<TRGBQuad> table = quantizer.ColorTable();
+  ASSERT_EQ(table.size(), 1u);
+  EXPECT_EQ(QuadColor(table[0]), RGB(255, 255, 254));
+}
+
 TEST(FastLookup, FirstEntryOwnsItsKeyAndMissesUseAbsoluteDifferences) {
   TFastColorLookup lookup(TPalette({{10, 10, 10, 0}, {12, 12, 12, 0}, {100, 40, 40, 0}, {70, 70, 70, 0}}));
   uint8_t r, g, b;

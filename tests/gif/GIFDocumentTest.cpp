@@ -11,6 +11,8 @@
 #include "gif/GIFExtensionRegistry.h"
 #include "gif/GIFImage.h"
 #include "gif/RLEEncoder.h"
+#include "platform/Bitmap.h"
+#include "platform/Canvas.h"
 #include "platform/FileStream.h"
 
 #include <filesystem>
@@ -20,8 +22,6 @@ namespace vidorant {
 namespace {
 
 using namespace vidorant::testing;
-
-std::vector<uint8_t> BytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> SaveItem(TGIFItem& item) {
   TMemoryStream stream;
@@ -343,6 +343,49 @@ TEST(GIFDocument, ClearEmptiesTheDocumentButKeepsItsSettings) {
   EXPECT_TRUE(log.Messages.empty());
 }
 
+TEST(GIFDocument, AddTakesOnlyFramesMadeForTheDocument) {
+  TGIFImage image, other;
+  int changes = 0;
+  image.OnChange = [&](TObject*) { ++changes; };
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      image.Add(attempt == 0 ? nullptr : std::make_unique<TGIFSubImage>(&other));
+      FAIL() << "attempt " << attempt;
+    } catch (const GIFException& e) {
+      EXPECT_EQ(e.Message, "Object type not supported for operation");
+    }
+  }
+  EXPECT_EQ(image.Images().Count(), 0);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 0);
+  EXPECT_EQ(image.Add(std::make_unique<TGIFSubImage>(&image)), 1);
+  EXPECT_EQ(changes, 2);
+  image.Images().Delete(0);
+  EXPECT_EQ(changes, 3) << "deleting a frame changes the document";
+  std::unique_ptr<TGIFSubImage> taken = image.Images().Extract(0);
+  EXPECT_EQ(changes, 4);
+  EXPECT_TRUE(image.GetEmpty());
+  EXPECT_EQ(image.Add(std::move(taken)), 0) << "an extracted frame can come back";
+}
+
+TEST(GIFDocument, DrawingAndLoadingFailWithAClearMessageInsteadOfDoingNothing) {
+  TGIFImage image;
+  AddFrame(image, 2, 2, {0, 0xFFFFFF}, {0, 1, 1, 0});
+  TBitmap target(4, 4, pf24bit);
+  try {
+    image.Draw(target.Canvas(), Rect(0, 0, 4, 4));
+    FAIL() << "drawing claimed success";
+  } catch (const GIFException& e) {
+    EXPECT_EQ(e.Message, "Drawing GIF images is not supported by this GIF library build");
+  }
+  TMemoryStream saved;
+  image.SaveToStream(saved);
+  saved.SetPosition(0);
+  TGIFImage loaded;
+  EXPECT_THROW(loaded.LoadFromStream(saved), GIFException);
+  EXPECT_TRUE(loaded.GetEmpty());
+}
+
 TEST(GIFDocument, DocumentEncoderKindSelectsTheRunLengthEncoder) {
   std::vector<uint8_t> pixels(4000, 1);
   TGIFImage lzw, rle;
@@ -425,10 +468,14 @@ TEST(GIFColorMap, AppendSearchAndSizeRules) {
   const std::pair<int, int> bits[] = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 3}, {16, 4}, {17, 5}, {128, 7}, {129, 8}, {256, 8}};
   for (const auto& [count, expected] : bits) EXPECT_EQ(TGIFColorMap::BitsFor(count), expected) << count;
 
-  const uint8_t quads[] = {10, 20, 30, 0, 40, 50, 60, 0};
-  small.ImportDIBColors(quads, 2);
+  small.ImportDIBColors({TRGBQuad{10, 20, 30, 0}, TRGBQuad{40, 50, 60, 0}});
   EXPECT_EQ(small.Count(), 2);
-  EXPECT_EQ(small.Color(1), (TGIFColor{60, 50, 40}));
+  EXPECT_EQ(small.Color(1), (TGIFColor{60, 50, 40})) << "blue, green, red quads become red, green, blue";
+  small.ImportDIBColors(std::vector<TRGBQuad>(300, TRGBQuad{1, 2, 3, 0}));
+  EXPECT_EQ(small.Count(), 256) << "at most 256 entries are read";
+  small.ImportPalette(TPalette::Default());
+  EXPECT_EQ(small.Count(), 20);
+  EXPECT_EQ(small.Color(1), (TGIFColor{128, 0, 0}));
 }
 
 TEST(GIFRegistries, LabelsAndIdentifiersMapToTheirClasses) {

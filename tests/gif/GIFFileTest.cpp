@@ -7,30 +7,63 @@
 #include "FFmpegGIFDecoder.h"
 #include "GIFTestDecoder.h"
 #include "GIFTestFrames.h"
+#include "gif/ColorReduction.h"
 #include "gif/GIFImage.h"
+#include "platform/Bitmap.h"
 
 namespace vidorant {
 namespace {
 
 using namespace vidorant::testing;
 
-// The converter's frames: 256-entry local table, no extensions, 8-bit pixels.
+// The converter's frames: a 24-bit picture reduced with the octree and system colours (method
+// 8, no dithering) gives a 256-entry table and 8-bit pixels; the frame carries no extension.
 struct TConverterFrame {
   std::vector<TColor> Colors;
   std::vector<uint8_t> Pixels;
+  std::vector<TColor> Shown;  // the colour of every pixel of the reduced picture
 };
+
+std::unique_ptr<TBitmap> TrueColorPicture(int width, int height, std::mt19937& random) {
+  auto picture = std::make_unique<TBitmap>(width, height, pf24bit);
+  int r0 = static_cast<int>(random() % 256), g0 = static_cast<int>(random() % 256);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = picture->ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      // A gradient with noise: far more than 256 colours, as in a video frame.
+      row[3 * x] = static_cast<uint8_t>(x * 255 / width);
+      row[3 * x + 1] = static_cast<uint8_t>((g0 + y * 3 + static_cast<int>(random() % 8)) & 0xFF);
+      row[3 * x + 2] = static_cast<uint8_t>((r0 + x + y) & 0xFF);
+    }
+  }
+  return picture;
+}
+
+TConverterFrame AddReducedFrame(TGIFImage& image, TBitmap& picture) {
+  std::unique_ptr<TBitmap> reduced = ReduceColors(picture, image.ReductionMethod, image.DitherMethod, nullptr,
+                                                  image.ReductionBitDepth);
+  EXPECT_EQ(reduced->PixelFormat(), pf8bit);
+  EXPECT_EQ(reduced->ColorTable().size(), 256u);
+  TConverterFrame f;
+  for (const TRGBQuad& q : reduced->ColorTable()) f.Colors.push_back(QuadColor(q));
+  for (int y = 0; y < reduced->Height(); ++y) {
+    const uint8_t* row = reduced->ScanLine(y);
+    f.Pixels.insert(f.Pixels.end(), row, row + reduced->Width());
+    for (int x = 0; x < reduced->Width(); ++x) f.Shown.push_back(reduced->GetPixel(x, y));
+  }
+  AddFrame(image, reduced->Width(), reduced->Height(), f.Colors, f.Pixels);
+  return f;
+}
 
 TEST(GIFFile, ConverterDocumentIsWrittenByteForByte) {
   const int width = 97, height = 61, count = 3;
   std::mt19937 random(2024);
-  std::vector<TConverterFrame> frames(count);
   TGIFImage image;
-  image.ReductionMethod = 8;
-  for (TConverterFrame& f : frames) {
-    f.Colors = RandomColors(256, random);
-    f.Pixels = RandomIndices(static_cast<size_t>(width) * height, 256, random);
-    AddFrame(image, width, height, f.Colors, f.Pixels);
-  }
+  image.ReductionMethod = ReduceOctreeSystem;
+  std::vector<TConverterFrame> frames;
+  for (int i = 0; i < count; ++i) frames.push_back(AddReducedFrame(image, *TrueColorPicture(width, height, random)));
+  EXPECT_EQ(frames[0].Colors[0], RGB(0, 0, 0));
+  EXPECT_EQ(frames[0].Colors[255], RGB(255, 255, 255)) << "the system colours frame the octree colours";
   std::vector<uint8_t> bytes = Save(image);
 
   std::vector<uint8_t> header{'G', 'I', 'F', '8', '7', 'a', width & 0xFF, width >> 8, height & 0xFF, height >> 8,
@@ -58,6 +91,11 @@ TEST(GIFFile, ConverterDocumentIsWrittenByteForByte) {
   }
   EXPECT_EQ(offset + 1, bytes.size());
   EXPECT_EQ(bytes.back(), 0x3B);
+
+  // And another decoder shows the reduced pictures' colours.
+  std::vector<TDecodedPicture> pictures = DecodeGIFWithFFmpeg(bytes);
+  ASSERT_EQ(pictures.size(), frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(pictures[i].Colors, frames[i].Shown) << "frame " << i;
 }
 
 struct TFileCase {

@@ -2,6 +2,8 @@
 
 #include "platform/Canvas.h"
 #include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "platform/MemoryStream.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +105,19 @@ TEST(BitmapFile, RoundTripsEveryPixelFormat) {
   }
 }
 
+// "Colours used" 0 means a full table, so a bitmap without a table must not write 0 and
+// then read a table that is not there.
+TEST(BitmapFile, IndexedBitmapWithoutATableStillRoundTrips) {
+  TBitmap bitmap(5, 2, pf8bit);
+  bitmap.ScanLine(1)[4] = 200;
+  bitmap.SetColorTable({});
+  const std::vector<uint8_t> bytes = bitmap.SaveToBytes();
+  TBitmap loaded;
+  loaded.LoadFromBytes(bytes.data(), bytes.size());
+  EXPECT_EQ(loaded.ScanLine(1)[4], 200);
+  EXPECT_EQ(loaded.GetPixel(4, 1), 0u);
+}
+
 TEST(BitmapFile, DeviceBitmapsAreStoredAsThirtyTwoBits) {
   TBitmap bitmap(2, 2, pfDevice);
   bitmap.SetPixel(1, 0, RGB(10, 20, 30));
@@ -175,7 +190,31 @@ TEST(BitmapFile, SavesAndLoadsFiles) {
   loaded.LoadFromFile(path);
   std::remove(path.c_str());
   EXPECT_EQ(loaded.GetPixel(2, 2), RGB(1, 200, 3));
-  EXPECT_THROW(loaded.LoadFromFile(path), EInvalidGraphic);
+  EXPECT_THROW(loaded.LoadFromFile(path), EFOpenError);
+}
+
+// A bitmap inside a longer stream takes exactly its own bytes, whatever follows it.
+TEST(BitmapFile, StreamLoadStopsAtTheImageEnd) {
+  TBitmap first(3, 2, pf8bit), second(2, 2, pf24bit);
+  FillRandom(first, 11);
+  second.SetPixel(1, 1, RGB(5, 6, 7));
+  TMemoryStream stream;
+  first.SaveToStream(stream);
+  const int64_t end = stream.GetPosition();
+  second.SaveToStream(stream);
+  stream.SetPosition(0);
+  TBitmap loaded;
+  loaded.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), end);
+  EXPECT_EQ(loaded.SaveToBytes(), first.SaveToBytes());
+  static_cast<TGraphic&>(loaded).LoadFromStream(stream);
+  EXPECT_EQ(loaded.GetPixel(1, 1), RGB(5, 6, 7));
+
+  TMemoryStream truncated;
+  const std::vector<uint8_t> bytes = first.SaveToBytes();
+  truncated.WriteBuffer(bytes.data(), 20);
+  truncated.SetPosition(0);
+  EXPECT_THROW(loaded.LoadFromStream(truncated), EInvalidGraphic);
 }
 
 TEST(BitmapFormat, ConversionKeepsColoursTheTargetCanHold) {
@@ -263,6 +302,11 @@ TEST(Canvas, FillsCopiesAndStretchesInsideTheBitmapOnly) {
   EXPECT_EQ(target.GetPixel(3, 0), 2u);
   canvas.Draw(3, 3, source);
   EXPECT_EQ(target.GetPixel(3, 3), 1u);
+  TGraphic& graphic = source;  // drawn through the graphic interface as well
+  canvas.StretchDraw(Rect(0, 0, 1, 1), graphic);
+  EXPECT_EQ(target.GetPixel(0, 0), 1u);
+  canvas.Draw(2, 3, graphic);
+  EXPECT_EQ(target.GetPixel(3, 3), 2u);
 }
 
 TEST(Canvas, LockIsRecursiveAndExcludesOtherThreads) {
@@ -282,6 +326,40 @@ TEST(Canvas, LockIsRecursiveAndExcludesOtherThreads) {
     if (other) canvas.Unlock();
   }).join();
   EXPECT_TRUE(other);
+}
+
+}  // namespace
+}  // namespace vidorant
+
+namespace vidorant {
+namespace {
+
+// Damaged headers must give a clear error or a valid bitmap, never a read outside the data
+// (AddressSanitizer watches the reads).
+TEST(BitmapFile, RandomlyDamagedHeadersNeverReadOutsideTheData) {
+  std::mt19937 rng(5);
+  int refused = 0, loaded = 0;
+  for (TPixelFormat format : {pf1bit, pf8bit, pf16bit, pf24bit}) {
+    TBitmap source(6, 4, format);
+    FillRandom(source, 3);
+    const std::vector<uint8_t> good = source.SaveToBytes();
+    for (int n = 0; n < 3000; ++n) {
+      std::vector<uint8_t> bytes = good;
+      for (int k = 0; k < 3; ++k) bytes[rng() % 70 % bytes.size()] = static_cast<uint8_t>(rng());
+      bytes.resize(bytes.size() - rng() % 8);
+      TBitmap target;
+      try {
+        target.LoadFromBytes(bytes.data(), bytes.size());
+        ++loaded;
+        for (int y = 0; y < target.Height(); ++y)
+          for (int x = 0; x < target.Width(); ++x) target.GetPixel(x, y);
+      } catch (const EInvalidGraphic&) {
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(loaded, 0);
 }
 
 }  // namespace

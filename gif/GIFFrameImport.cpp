@@ -88,8 +88,7 @@ void TGIFSubImage::Assign(const TBitmap& bitmap) {
   TConvertProgress progress(FImage);
   const TPixelFormat workFormat = working->PixelFormat();
   if (workFormat == pf1bit || workFormat == pf4bit || workFormat == pf8bit) {
-    const std::vector<TRGBQuad>& table = working->ColorTable();
-    FColorMap.ImportDIBColors(reinterpret_cast<const uint8_t*>(table.data()), static_cast<int>(table.size()));
+    FColorMap.ImportDIBColors(working->ColorTable());
     for (int y = 0; y < FHeight; ++y) {
       progress.Row(y, FHeight);
       const uint8_t* row = working->ScanLine(y);

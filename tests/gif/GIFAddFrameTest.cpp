@@ -10,6 +10,7 @@
 #include "GIFTestDecoder.h"
 #include "GIFTestFrames.h"
 #include "gif/ColorReduction.h"
+#include "platform/Canvas.h"
 #include "platform/Palette.h"
 
 namespace vidorant {
@@ -287,6 +288,41 @@ TEST(GIFAddFrame, FrameAssignedFromAFrameCopiesEverythingIndependently) {
   EXPECT_EQ(Pixels(made), Pixels(*original));
   made.Data()[0] = 2;
   EXPECT_EQ(original->Data()[0], 0);
+}
+
+// A graphic that is not a bitmap: two coloured halves.
+class TTwoHalves : public TGraphic {
+public:
+  int GetWidth() const override { return 6; }
+  int GetHeight() const override { return 2; }
+  bool GetEmpty() const override { return false; }
+  void LoadFromStream(TStream&) override {}
+  void SaveToStream(TStream&) override {}
+  void Draw(TCanvas& canvas, const TRect& rect) override {
+    canvas.BrushColor = RGB(200, 10, 10);
+    canvas.FillRect(Rect(rect.Left, rect.Top, rect.Left + 3, rect.Bottom));
+    canvas.BrushColor = RGB(10, 10, 200);
+    canvas.FillRect(Rect(rect.Left + 3, rect.Top, rect.Right, rect.Bottom));
+  }
+};
+
+TEST(GIFAddFrame, OtherGraphicsAreDrawnIntoATrueColourBitmapFirst) {
+  TGIFImage image;
+  image.ReductionMethod = ReduceNone;
+  TTwoHalves halves;
+  image.Add(&halves);
+  const TGIFSubImage& frame = *image.Images()[0];
+  ASSERT_EQ(frame.ColorMap().Count(), 2);
+  EXPECT_EQ(frame.ColorMap().Colors(0), RGB(200, 10, 10));
+  EXPECT_EQ(frame.ColorMap().Colors(1), RGB(10, 10, 200));
+  EXPECT_EQ(Pixels(frame), (std::vector<uint8_t>{0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 1, 1}));
+
+  // A graphic that cannot draw itself fails the add and leaves no frame.
+  TGIFImage unpaintable;
+  AddFrame(unpaintable, 2, 2, {0, 0xFFFFFF});
+  EXPECT_THROW(image.Add(&unpaintable), GIFException);
+  EXPECT_EQ(image.Images().Count(), 1);
+  EXPECT_EQ(image.GetWidth(), 6);
 }
 
 TEST(GIFAddFrame, ConverterDocumentOfReducedFramesIsWrittenByteForByte) {

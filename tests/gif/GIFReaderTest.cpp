@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <random>
 
+#include <unistd.h>
+
 #include "GIFReadTestSupport.h"
 #include "GIFTestFrames.h"
 #include "gif/GIFExtensionRegistry.h"
+#include "platform/FileStream.h"
 
 namespace vidorant {
 namespace {
@@ -301,6 +304,21 @@ TEST(GIFReader, ApplicationBlocksOfOtherSizesKeepTheirData) {
     EXPECT_EQ(unknown->Blocks[0]->Data().size(), bytes == ten ? 2u : 3u);
     EXPECT_EQ(image.Images()[0]->Data()[0], 1);
   }
+}
+
+TEST(GIFReader, LoadFromFileReadsWhatSaveToFileWrote) {
+  TGIFImage source;
+  AddFrame(source, 5, 3, {0x112233, 0x445566, 0x778899, 0}, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2});
+  const char* root = std::getenv("VIDORANT_TEST_TMP");
+  std::filesystem::path folder = root ? root : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(folder);
+  std::string name = (folder / ("reader-" + std::to_string(::getpid()) + ".gif")).string();
+  source.SaveToFile(name);
+  TGIFImage loaded;
+  loaded.LoadFromFile(name);
+  std::filesystem::remove(name);
+  ExpectSameDocument(source, loaded);
+  EXPECT_THROW(loaded.LoadFromFile(name), EFOpenError);
 }
 
 // Every file of the regression corpus loads or fails with a GIFException (LoadBytes lets any

@@ -26,6 +26,8 @@ public:
 
   uint8_t GetExtensionType() const override { return LabelApplication; }
   void SaveToStream(TStream& stream) override;
+  // Block size, identifier, then the block's own data.
+  void LoadFromStream(TStream& stream) override;
 
   // The class registered for an identifier; unknown identifiers give TGIFUnknownAppExtension.
   static TGIFAppExtensionFactory FindExtension(const TGIFAppIdentifier& identifier);
@@ -35,6 +37,7 @@ public:
 protected:
   // The block's own data sub-blocks and the 0x00 that ends them.
   virtual void SaveData(TStream& stream) = 0;
+  virtual void LoadData(TStream& stream) = 0;
 };
 
 // One data sub-block of an unknown application block: 0 to 255 bytes.
@@ -55,6 +58,7 @@ public:
 
 protected:
   void SaveData(TStream& stream) override;
+  void LoadData(TStream& stream) override;
 };
 
 class TGIFAppExtNSLoop : public TGIFApplicationExtension {
@@ -66,6 +70,7 @@ public:
 
 protected:
   void SaveData(TStream& stream) override;
+  void LoadData(TStream& stream) override;
 };
 
 }  // namespace vidorant

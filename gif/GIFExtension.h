@@ -36,6 +36,8 @@ public:
 protected:
   // Introducer and label, the start of every extension block.
   void WriteIntroducer(TStream& stream) const;
+  // Reads them back, raising when they are not this class's.
+  void ReadIntroducer(TStream& stream) const;
 
   TGIFSubImage* FSubImage;  // the frame this extension belongs to; not owned
 };
@@ -49,6 +51,7 @@ public:
 
   uint8_t GetExtensionType() const override { return LabelGraphicControl; }
   void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
 
   bool Transparent() const { return (FPacked & 0x01) != 0; }
   void SetTransparent(bool value);
@@ -83,6 +86,7 @@ public:
   using TGIFTextLinesExtension::TGIFTextLinesExtension;
   uint8_t GetExtensionType() const override { return LabelPlainText; }
   void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
 
   // The text grid, in pixels of the logical screen, and the character cell.
   uint16_t Left = 0;
@@ -100,6 +104,7 @@ public:
   using TGIFTextLinesExtension::TGIFTextLinesExtension;
   uint8_t GetExtensionType() const override { return LabelComment; }
   void SaveToStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream) override;
 };
 
 }  // namespace vidorant

@@ -16,6 +16,8 @@ public:
   // Signature of the document's version, the 7 screen descriptor bytes (packed byte
   // recomputed first) and the global table when there is one.
   void SaveToStream(TStream& stream) override;
+  // Signature (also found 4 bytes in), screen descriptor and global table.
+  void LoadFromStream(TStream& stream) override;
   void Clear();
   // Recomputes the packed byte from the colour tables of the document.
   void Prepare();
@@ -38,6 +40,8 @@ class TGIFTrailer : public TGIFItem {
 public:
   using TGIFItem::TGIFItem;
   void SaveToStream(TStream& stream) override { stream.WriteByte(0x3B); }
+  // Anything but 0x3B (or nothing) warns "Invalid Image trailer".
+  void LoadFromStream(TStream& stream) override;
 };
 
 }  // namespace vidorant

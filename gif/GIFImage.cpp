@@ -60,10 +60,6 @@ void TGIFImage::SetScreenExtent(int value, bool horizontal) {
   Changed();
 }
 
-void TGIFImage::LoadFromStream(TStream&) {
-  throw GIFException("Reading GIF files is not supported by this GIF library build");
-}
-
 void TGIFImage::Draw(TCanvas&, const TRect&) {
   throw GIFException("Drawing GIF images is not supported by this GIF library build");
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,8 @@ public:
   explicit TGIFImageList(TGIFImage* image) : FImage(image) {}
   // Appends a frame of this list's document and returns its index.
   int Add(std::unique_ptr<TGIFSubImage> frame);
+  // Reads frames until the trailer, the end of the stream or a byte that starts no block.
+  void LoadFromStream(TStream& stream);
 
 protected:
   // Every change of the frames is a change of the document.
@@ -31,6 +34,15 @@ protected:
 
 private:
   TGIFImage* FImage;  // not owned
+};
+
+// Option bits of TGIFImage::Optimize.
+enum TGIFOptimizeOption : unsigned {
+  OptimizeCrop = 1,          // crop transparent borders; delete frames that become empty
+  OptimizeMerge = 2,         // pixels equal to the previous frame's become transparent
+  OptimizeCleanup = 4,       // drop unused transparency, redundant blocks and empty frames
+  OptimizeColorMaps = 8,     // sort and trim every colour table by use
+  OptimizeReduceColors = 16, // only checks the reduction method
 };
 
 class TGIFImage : public TGraphic {
@@ -49,8 +61,11 @@ public:
   // Raises "Image height too small for contained frames" when a frame would reach past value.
   void SetHeight(int value);
 
-  // Reading GIF files is done by the GIF reader; a document without it refuses to load.
+  // Replaces the document with the GIF read from the stream's position ("GIF" may also start
+  // 4 bytes in). On an error the document keeps what was read and the stream position is
+  // restored. Progress "Loading...".
   void LoadFromStream(TStream& stream) override;
+  void LoadFromFile(const std::string& fileName);
   // Writes the whole file: header, every frame in order, trailer. Progress "Saving...".
   void SaveToStream(TStream& stream) override;
   // Creates (or replaces) the file and saves into it.
@@ -62,6 +77,16 @@ public:
   void Clear();
   // Appends a frame (made for this document) as it is; returns its index. Signals a change.
   int Add(std::unique_ptr<TGIFSubImage> frame);
+  // Appends a new frame made from source (a bitmap, a frame or a graphic, see
+  // TGIFSubImage::Assign) and returns its index. When that fails, no frame is added, the
+  // logical screen is as before and the error passes on.
+  int Add(TObject* source);
+  int Add(const TBitmap& bitmap);
+
+  // Rewrites the document smaller or cleaner as the option bits say (TGIFOptimizeOption);
+  // nothing for an empty document. Raises "Invalid reduction method" for OptimizeReduceColors
+  // with ReduceCustom unless OptimizeCleanup is set too. Progress "Optimizing...".
+  void Optimize(unsigned options, uint8_t reductionMethod, int bitDepth, uint8_t ditherMethod);
 
   TGIFImageList& Images() { return FImages; }
   const TGIFImageList& Images() const { return FImages; }
@@ -96,6 +121,8 @@ public:
 
 private:
   void SetScreenExtent(int value, bool horizontal);
+  // Makes a new frame of this document with make and appends it; on failure nothing is added.
+  int AddMade(const std::function<void(TGIFSubImage&)>& make);
 
   TGIFImageList FImages;
   std::unique_ptr<TGIFHeader> FHeader;

@@ -22,7 +22,10 @@ public:
   // Passes a soft problem to the document's warning handler; ignored without one.
   virtual void Warning(TGIFSeverity severity, const std::string& message);
   virtual void SaveToStream(TStream& stream) = 0;
+  // Reads the item from the stream's position (the GIF reader).
+  virtual void LoadFromStream(TStream& stream) = 0;
   void SaveToFile(const std::string& fileName);
+  void LoadFromFile(const std::string& fileName);
 
   TGIFImage* Image() const { return FImage; }
 

@@ -13,7 +13,10 @@
 #include "gif/GIFExtension.h"
 #include "gif/GIFItem.h"
 #include "gif/GIFList.h"
+#include "gif/GIFReadBytes.h"
+#include "platform/Bitmap.h"
 #include "platform/Geometry.h"
+#include "platform/Graphic.h"
 
 namespace vidorant {
 
@@ -26,6 +29,8 @@ public:
   // extension becomes the frame's.
   int Add(std::unique_ptr<TGIFExtension> extension);
   void SaveToStream(TStream& stream);
+  // Reads extension blocks until an image, the trailer or a byte that starts no extension.
+  void LoadFromStream(TStream& stream);
 
 private:
   TGIFSubImage* FSubImage;  // not owned
@@ -42,8 +47,24 @@ public:
   TGIFVersion GetVersion() const override;
   // The extensions, then (unless the frame is empty) descriptor, local table and image data.
   void SaveToStream(TStream& stream) override;
+  // Extensions, then descriptor, local table and image data when an image follows. A frame
+  // larger than the stream can hold raises instead of allocating.
+  void LoadFromStream(TStream& stream) override;
+  void LoadFromStream(TStream& stream, TGIFPixelBudget& budget);
   // Back to a new frame: no extensions, no colours, no pixels, zero bounds, not transparent.
   void Clear();
+
+  // Makes this frame a copy of source: a bitmap (TBitmap), another frame, or any other
+  // graphic (drawn into a 24-bit bitmap first); null clears the frame. Anything else raises
+  // "Object type not supported for operation".
+  void Assign(TObject* source);
+  // Bounds, colour table and pixels from the bitmap: indexed bitmaps keep their table, others
+  // go through the document's colour reduction. A transparent bitmap's transparent pixels get
+  // a colour of their own and a graphic control extension. Progress "Converting...".
+  void Assign(const TBitmap& bitmap);
+  // Bounds, packed byte, table, pixels and transparency; extensions copied through a stream.
+  void Assign(TGIFSubImage& frame);
+  void Assign(TGraphic& graphic);
 
   TGIFExtensionList& Extensions() { return FExtensions; }
   const TGIFExtensionList& Extensions() const { return FExtensions; }
@@ -91,6 +112,11 @@ private:
   friend class TGIFGraphicControlExtension;
 
   void PreparePacked();
+  // The 24-bit path of Assign: the table built from the pixels' colours.
+  void ImportTrueColor(const TBitmap& bitmap);
+  // Gives the pixels set in mask (1 bit, set = transparent) a new black entry and makes it the
+  // transparent colour, when the table has room.
+  void ApplyMask(const TBitmap& mask);
 
   TGIFExtensionList FExtensions;
   TGIFLocalColorMap FColorMap;

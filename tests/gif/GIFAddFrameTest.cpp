@@ -132,7 +132,9 @@ TEST(GIFAddFrame, FailedImportsLeaveNoFrameAndTheScreenAsItWas) {
     EXPECT_EQ(image.Images().Count(), 1);
     EXPECT_EQ(image.GetWidth(), 4);
     EXPECT_EQ(image.GetHeight(), 4);
-    if (c.Method == ReduceNone) EXPECT_EQ(ends, std::vector<int>{0});
+    if (c.Method == ReduceNone) {
+      EXPECT_EQ(ends, std::vector<int>{0});
+    }
   }
   TGIFImage image;
   TObject neither;

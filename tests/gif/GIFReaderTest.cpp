@@ -339,7 +339,9 @@ TEST(GIFReader, RegressionCorpusNeverCrashes) {
       image.SaveToStream(out);
     } catch (const GIFException&) {
     }
-    if (!loaded.Error.empty()) EXPECT_EQ(loaded.PositionAfter, 0) << loaded.Error;
+    if (!loaded.Error.empty()) {
+      EXPECT_EQ(loaded.PositionAfter, 0) << loaded.Error;
+    }
   }
 }
 

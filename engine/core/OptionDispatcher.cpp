@@ -139,7 +139,8 @@ const TOptionDispatcher::TTable& TOptionDispatcher::Table() {
     Add(m, {"aspect"}, [](T& t, S, S v) { t.FOpt.FrameAspectRatio = ParseAspectRatio(v); });
     Add(m, {"pix_fmt"}, [](T& t, S, S v) {
       if (v == "list") {
-        LogTable(t, -1, 66, [](char* buffer, int size, int index) {
+        // Every format this generation has: the old tables were shorter.
+        LogTable(t, -1, AV_PIX_FMT_NB - 1, [](char* buffer, int size, int index) {
           return ff::av_get_pix_fmt_string(buffer, size, static_cast<AVPixelFormat>(index));
         });
         return;
@@ -225,7 +226,7 @@ const TOptionDispatcher::TTable& TOptionDispatcher::Table() {
     Add(m, {"vol"}, [](T& t, S, S v) { t.FOpt.AudioVolume = StrToInt(v); });
     Add(m, {"sample_fmt"}, [](T& t, S, S v) {
       if (v == "list") {
-        LogTable(t, -1, 4, [](char* buffer, int size, int index) {
+        LogTable(t, -1, AV_SAMPLE_FMT_NB - 1, [](char* buffer, int size, int index) {
           return ff::av_get_sample_fmt_string(buffer, size, static_cast<AVSampleFormat>(index));
         });
         return;

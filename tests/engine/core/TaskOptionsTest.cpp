@@ -396,8 +396,11 @@ TEST_F(TaskOptions, FormatListsAreLogged) {
   TLogCapture log;
   Task.ParseOption("pix_fmt", "list");
   Task.ParseOption("sample_fmt", "list");
-  EXPECT_EQ(log.LinesAt(llInfo), 68 + 6);
+  // A header line each, then every format of the loaded libraries, the planar sample formats too.
+  EXPECT_EQ(log.LinesAt(llInfo), (AV_PIX_FMT_NB + 1) + (AV_SAMPLE_FMT_NB + 1));
   EXPECT_TRUE(log.Has(llInfo, "yuv420p           3         12"));
+  EXPECT_TRUE(log.Has(llInfo, "bgr555le          3         15"));
+  EXPECT_TRUE(log.Has(llInfo, "fltp     32"));
   EXPECT_EQ(Opt.FramePixFmt, -1);
   EXPECT_EQ(Opt.AudioSampleFmt, -1);
 }

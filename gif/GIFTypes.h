@@ -23,6 +23,5 @@ using TGIFWarning = std::function<void(TObject* Sender, TGIFSeverity Severity, c
 // Long work (saving, converting): stage, percentage done, fixed English text.
 using TGIFProgressEvent =
     std::function<void(TObject* Sender, TProgressStage Stage, int PercentDone, const std::string& Message)>;
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 }  // namespace vidorant

@@ -2,6 +2,8 @@
 // Sender, typed TObject*.
 #pragma once
 
+#include <functional>
+
 namespace vidorant {
 
 class TObject {
@@ -11,5 +13,8 @@ public:
   TObject& operator=(const TObject&) = default;
   virtual ~TObject() = default;
 };
+
+// The plain event: only the object that fires it.
+using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 }  // namespace vidorant

@@ -2,6 +2,7 @@
 #include "engine/runtime/OutputFormats.h"
 
 #include "engine/runtime/AVFormatStubs.h"
+#include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/RecordRegistry.h"
 #include "platform/Exception.h"
 
@@ -31,6 +32,17 @@ const TOutputFormat* NextOutputFormat(const TOutputFormat* previous) {
 
 const TOutputFormat* FindOutputFormat(const std::string& name) {
   return Registry().FindIf([&](const TOutputFormat* f) { return name == f->Name; });
+}
+
+bool AttachOutputFormatData(AVFormatContext* context, const TOutputFormat& format) {
+  void* data = nullptr;
+  if (format.PrivDataSize > 0) {
+    data = ff::av_mallocz(static_cast<size_t>(format.PrivDataSize));
+    if (!data) return false;
+  }
+  ff::av_freep(&context->priv_data);
+  context->priv_data = data;
+  return true;
 }
 
 }  // namespace vidorant

@@ -42,4 +42,9 @@ const TOutputFormat* NextOutputFormat(const TOutputFormat* previous);
 // The first registered format of that exact name, or nullptr.
 const TOutputFormat* FindOutputFormat(const std::string& name);
 
+// Gives the context the format's private data: a zero-filled block of PrivDataSize bytes in place
+// of any block it held. The context's own free (avformat_free_context) releases it with the
+// context. False, with the context unchanged, when the block cannot be allocated.
+bool AttachOutputFormatData(AVFormatContext* context, const TOutputFormat& format);
+
 }  // namespace vidorant

@@ -6,28 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "LogCapture.h"
 #include "TestLibraries.h"
 #include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFUtils.h"
 
 namespace vidorant {
 namespace {
-
-// Collects the logger's lines on the logging thread while it lives.
-class TLogCapture {
-public:
-  TLogCapture() {
-    FFLogger()->TriggerEventInMainThread = false;
-    FFLogger()->OnLog = [this](TObject*, uint32_t, TLogLevel level, const std::string& line) {
-      Lines.push_back({level, line});
-    };
-  }
-  ~TLogCapture() {
-    FFLogger()->OnLog = nullptr;
-    FFLogger()->TriggerEventInMainThread = true;
-  }
-  std::vector<std::pair<TLogLevel, std::string>> Lines;
-};
 
 int64_t IntOption(void* object, const char* name) {
   int64_t value = -12345;

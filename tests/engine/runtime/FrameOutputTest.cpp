@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "Isolated.h"
 #include "LogCapture.h"
 #include "TestLibraries.h"
 #include "engine/runtime/FFPtr.h"
+#include "platform/Exception.h"
 #include "platform/Format.h"
 
 namespace vidorant {
@@ -361,6 +363,20 @@ TEST_F(FrameOutput, RegisteringTwiceAddsEachRawFormatOnceInOrder) {
     EXPECT_EQ(f.WritePacket, &FrameOutputWritePacket);
     EXPECT_EQ(f.WriteTrailer, &FrameOutputWriteTrailer);
   }
+}
+
+TEST(FrameOutputRegistration, BeforeTheFormatLibraryIsBoundIsAnAssertion) {
+  RunIsolated([] {
+    // Earlier tests of this process may have loaded the libraries; this child starts without.
+    FFLoader->UnloadLibs(AllLibraries);
+    try {
+      RegisterFrameOutputFormats();
+      ADD_FAILURE() << "registered without the format library";
+    } catch (const EAssertionFailed& e) {
+      const std::string message = e.Message;
+      EXPECT_NE(message.find("(FFUtils)"), std::string::npos) << message;
+    }
+  });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Every row of the codec lock manager's table: message, level and result.
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,20 +21,26 @@ struct TLogged {
   std::string Text;
 };
 
-// Captures the logger's messages on the calling thread, at every level.
+// Captures the logger's messages on the logging thread, at every level. Several threads log at
+// once when they take and release the codec lock, so the lines are guarded.
 class TLogCapture {
 public:
   TLogCapture() {
     FLogger.TriggerEventInMainThread = false;
     FLogger.SetLogLevel(llDebug);
     FLogger.OnLog = [this](TObject*, uint32_t, TLogLevel level, const std::string& text) {
+      std::lock_guard<std::mutex> guard(FLock);
       FLines.push_back({level, text});
     };
   }
-  std::vector<TLogged> Take() { return std::exchange(FLines, {}); }
+  std::vector<TLogged> Take() {
+    std::lock_guard<std::mutex> guard(FLock);
+    return std::exchange(FLines, {});
+  }
 
 private:
   TFFLogger FLogger;
+  std::mutex FLock;
   std::vector<TLogged> FLines;
 };
 

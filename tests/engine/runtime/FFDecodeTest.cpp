@@ -239,6 +239,14 @@ TEST_F(FFDecoderTest, FailuresGiveTheirTextsAndOnlyTheOpenFailureIsLogged) {
   EXPECT_EQ(decoder.LastErrMsg(), FormatAVError(junk, AVERROR_INVALIDDATA));
   EXPECT_EQ(log.From(&decoder).size(), 2u);
 
+  // A name too long for the libraries is a failure like any other, not an exception.
+  const std::string tooLong = Folder.File(std::string(3000, 'x') + ".mkv");
+  bool loaded = true;
+  EXPECT_NO_THROW(loaded = decoder.LoadFile(tooLong));
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(decoder.LastErrMsg().rfind("File name too long (", 0), 0u) << decoder.LastErrMsg();
+  EXPECT_EQ(log.From(&decoder).size(), 3u);
+
   // A known forced format opens and is remembered until the file is closed.
   ASSERT_TRUE(decoder.LoadFile(good, "matroska")) << decoder.LastErrMsg();
   EXPECT_EQ(decoder.FormatName(), "matroska");

@@ -38,4 +38,10 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+int64_t FileSizeOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+  return static_cast<int64_t>(info.st_size);
+}
+
 }  // namespace vidorant

@@ -2,6 +2,7 @@
 // names of the platform's library search variable and its list separator.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vidorant {
@@ -20,6 +21,9 @@ bool SetCurrentDir(const std::string& folder);
 
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
+// Size in bytes of an existing file that is not a directory, from its directory entry; -1
+// otherwise.
+int64_t FileSizeOf(const std::string& path);
 
 // The folder separator of the platform.
 extern const char PathDelimiter;

@@ -26,23 +26,6 @@ namespace {
 // A context from avformat_alloc_context that was not opened yet.
 using TUnopenedContextPtr = TOutputFormatContextPtr;
 
-// True for a name the file system opens: no protocol scheme of two or more letters before a
-// ":" (one letter is a drive), or the "file:" scheme.
-bool IsFileSystemName(const std::string& libName) {
-  if (libName.rfind("file:", 0) == 0) return true;
-  const size_t colon = libName.find(':');
-  if (colon == std::string::npos || colon < 2) return true;
-  for (size_t i = 0; i < colon; ++i)
-    if (!isalnum(static_cast<unsigned char>(libName[i])) && libName[i] != '+' && libName[i] != '-' &&
-        libName[i] != '.')
-      return true;
-  return false;
-}
-
-std::string FileSystemPath(const std::string& libName) {
-  return libName.rfind("file:", 0) == 0 ? libName.substr(5) : libName;
-}
-
 // The format parameters of an opening: what raw and device demuxers cannot find in the data.
 TDictionary FormatParameters(const TOptionState& opt) {
   TDictionary params;
@@ -183,14 +166,11 @@ bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInput
     LastErrorMessage = e.Message;
     return false;
   }
-  if (IsUnicodeName(libName) || IsFileSystemName(libName)) {
-    const std::string ioName =
-        IsUnicodeName(libName) ? libName : UnicodeNamePrefix + FileSystemPath(libName);
-    const int rc = OpenEngineIO(ioName, AVIO_FLAG_READ, nullptr, input.IO);
-    if (rc < 0) {
-      LastErrorMessage = FormatAVError(fileName, rc);
-      return false;
-    }
+  if (const int rc = OpenEngineInput(libName, input.IO); rc < 0) {
+    LastErrorMessage = FormatAVError(fileName, rc);
+    return false;
+  }
+  if (input.IO) {
     ic->pb = input.IO->Context();
     ic->flags |= AVFMT_FLAG_CUSTOM_IO;
   }

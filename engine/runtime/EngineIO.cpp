@@ -3,10 +3,12 @@
 // write callback that writes everything (FFmpeg does not retry short writes).
 #include "engine/runtime/EngineIO.h"
 
+#include <cctype>
 #include <cerrno>
 
 #include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/ProtocolRegistry.h"
+#include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Exception.h"
 
 namespace vidorant {
@@ -42,6 +44,23 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) {
   auto* c = static_cast<TProtocolConnection*>(opaque);
   const int64_t pos = c->Protocol->Seek(c, offset, whence & ~AVSEEK_FORCE);
   return pos < 0 ? LibraryError(pos) : pos;
+}
+
+// True for a name the file system opens: no protocol scheme of two or more letters before a
+// ":" (one letter is a drive), or the "file:" scheme.
+bool IsFileSystemName(const std::string& libName) {
+  if (libName.rfind("file:", 0) == 0) return true;
+  const size_t colon = libName.find(':');
+  if (colon == std::string::npos || colon < 2) return true;
+  for (size_t i = 0; i < colon; ++i)
+    if (!isalnum(static_cast<unsigned char>(libName[i])) && libName[i] != '+' && libName[i] != '-' &&
+        libName[i] != '.')
+      return true;
+  return false;
+}
+
+std::string FileSystemPath(const std::string& libName) {
+  return libName.rfind("file:", 0) == 0 ? libName.substr(5) : libName;
 }
 
 }  // namespace
@@ -85,6 +104,14 @@ int OpenEngineIO(const std::string& libName, int flags, AVDictionary** options,
   opened->FCustom.reset(context);
   opened->FConnection = std::move(connection);
   io = std::move(opened);
+  return 0;
+}
+
+int OpenEngineInput(const std::string& libName, std::unique_ptr<TEngineIO>& io) {
+  io.reset();
+  if (IsUnicodeName(libName)) return OpenEngineIO(libName, AVIO_FLAG_READ, nullptr, io);
+  if (IsFileSystemName(libName))
+    return OpenEngineIO(UnicodeNamePrefix + FileSystemPath(libName), AVIO_FLAG_READ, nullptr, io);
   return 0;
 }
 

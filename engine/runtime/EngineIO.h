@@ -43,4 +43,11 @@ private:
 int OpenEngineIO(const std::string& libName, int flags, AVDictionary** options,
                  std::unique_ptr<TEngineIO>& io);
 
+// Opens an input the way the engine reads its files: a "unicode:utf8:" name or a file-system
+// name (no protocol scheme, or "file:") through the engine's own byte stream, whose waits (a
+// named pipe without a writer) poll the interrupt check where the library's would block in the
+// system call. A name with another scheme is left to the library: result 0 with io empty.
+// Otherwise as OpenEngineIO for reading.
+int OpenEngineInput(const std::string& libName, std::unique_ptr<TEngineIO>& io);
+
 }  // namespace vidorant

@@ -3,8 +3,10 @@
 #include "engine/runtime/FormatConverter.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 extern "C" {
@@ -55,6 +57,30 @@ std::vector<TRGBQuad> BGR8ColorTable() {
 
 // Bicubic, the scaler's flag value 4.
 constexpr int kScaleFlags = SWS_BICUBIC;
+
+// The scaler's vector code stores whole blocks of 16 pixels, so it writes past the last pixel of
+// a row (up to 60 bytes: a 4x2 picture in 24 bits gets 60 bytes where its pixels take 24), and
+// the stores are made in the library's assembly, where no sanitizer sees them. So the RGB picture
+// is laid out for a width rounded up to whole blocks, its rows start on the widest vector
+// alignment, and one more block of the widest pixels follows the last row as a margin.
+constexpr int kScalerBlockPixels = 16;
+constexpr int kScalerAlign = 64;
+constexpr int kScalerTailBytes = kScalerBlockPixels * 4;  // a block of the widest pixels, 32 bits
+
+// The layout of the RGB picture for a width and height: the width its rows are laid out for and
+// the bytes its buffer needs. Nothing when the picture cannot be addressed.
+struct TRGBLayout {
+  int Width;
+  int BufferSize;
+};
+std::optional<TRGBLayout> RGBLayoutOf(AVPixelFormat pixFmt, int width, int height) {
+  const int64_t padded = (static_cast<int64_t>(width) + kScalerBlockPixels - 1) / kScalerBlockPixels *
+                         kScalerBlockPixels;
+  if (padded > INT_MAX) return std::nullopt;
+  const int imageSize = ff::av_image_get_buffer_size(pixFmt, static_cast<int>(padded), height, kScalerAlign);
+  if (imageSize < 0 || imageSize > INT_MAX - kScalerTailBytes) return std::nullopt;
+  return TRGBLayout{static_cast<int>(padded), imageSize + kScalerTailBytes};
+}
 
 }  // namespace
 
@@ -128,10 +154,11 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
   if (!convert) {
     FCurrentPicture = picture;
   } else {
-    const int size = ff::av_image_get_buffer_size(FPixFmt, width, height, 1);
-    if (size < 0) return fail(contextError);
-    if (!EnsureRGBBuffer(size)) return fail("Cannot allocate the RGB picture buffer");
-    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer.get(), FPixFmt, width, height, 1);
+    const std::optional<TRGBLayout> layout = RGBLayoutOf(FPixFmt, width, height);
+    if (!layout) return fail(contextError);
+    if (!EnsureRGBBuffer(layout->BufferSize)) return fail("Cannot allocate the RGB picture buffer");
+    ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer.get(), FPixFmt, layout->Width,
+                             height, kScalerAlign);
     // The scaler aborts the process on a format it does not know, so it is asked first.
     if (!ff::sws_isSupportedInput(pixFmt)) return fail(contextError);
     // The cached-context call frees the previous context itself when it cannot reuse it.

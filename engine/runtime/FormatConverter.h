@@ -5,7 +5,8 @@
 //
 // Invariants: the current picture is either null, the caller's picture of the last ToRGB (used
 // directly) or the converter's own RGB picture laid over the RGB buffer; the RGB buffer never
-// shrinks. One converter is used by one thread at a time.
+// shrinks and holds, besides the pixels, the padding that the scaler's block-wise stores reach.
+// One converter is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -82,7 +83,7 @@ private:
   TPixelFormat FBitmapPixelFormat;
   std::unique_ptr<TBitmap> FBitmap;
   TBitmapDesc FBitmapDesc;
-  TAVMemoryPtr<uint8_t> FRGBBuffer;  // FRGBBufferSize bytes
+  TAVMemoryPtr<uint8_t> FRGBBuffer;  // FRGBBufferSize bytes, padding included
   int FRGBBufferSize = 0;
   TAVPicture FRGBPicture{};
   TAVPicture* FCurrentPicture = nullptr;

@@ -4,11 +4,11 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "platform/MemoryStream.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -181,8 +181,8 @@ TEST(BitmapFile, CorruptImagesAreRefusedAndLeaveTheBitmapAlone) {
 }
 
 TEST(BitmapFile, SavesAndLoadsFiles) {
-  const char* dir = std::getenv("VIDORANT_TEST_TMP");
-  const std::string path = std::string(dir ? dir : "/tmp") + "/bitmap-file-test.bmp";
+  TScratchFolder folder;
+  const std::string path = folder.File("bitmap-file-test.bmp");
   TBitmap bitmap(3, 3, pf24bit);
   bitmap.SetPixel(2, 2, RGB(1, 200, 3));
   bitmap.SaveToFile(path);

@@ -9,25 +9,18 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <future>
 #include <string>
+
+#include "ScratchFolder.h"
 
 namespace vidorant {
 namespace {
 
-std::string TempName(const char* leaf) {
-  const char* root = std::getenv("VIDORANT_TEST_TMP");
-  std::filesystem::path dir = std::filesystem::path(root ? root : "/tmp") / "platform-rawfile";
-  std::filesystem::create_directories(dir);
-  std::string name = (dir / leaf).string();
-  std::filesystem::remove(name);
-  return name;
-}
-
 TEST(RawFile, WaitForAPipePartnerEndsWhenTheAbortCheckSaysSo) {
+  TScratchFolder folder;
   for (TFileAccess access : {TFileAccess::Read, TFileAccess::Write}) {
-    const std::string fifo = TempName(access == TFileAccess::Read ? "r.fifo" : "w.fifo");
+    const std::string fifo = folder.File(access == TFileAccess::Read ? "r.fifo" : "w.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::atomic<bool> stop{false};
     auto opened = std::async(std::launch::async, [&] {
@@ -39,12 +32,12 @@ TEST(RawFile, WaitForAPipePartnerEndsWhenTheAbortCheckSaysSo) {
     stop = true;
     ASSERT_EQ(opened.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(opened.get(), RawFileAborted);
-    std::filesystem::remove(fifo);
   }
 }
 
 TEST(RawFile, PipeReadWaitsForDataAndSeesTheWritersEnd) {
-  const std::string fifo = TempName("data.fifo");
+  TScratchFolder folder;
+  const std::string fifo = folder.File("data.fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   auto reader = std::async(std::launch::async, [&] {
     std::unique_ptr<TRawFile> file;
@@ -63,7 +56,8 @@ TEST(RawFile, PipeReadWaitsForDataAndSeesTheWritersEnd) {
 }
 
 TEST(RawFile, MissingFileReportsNoSuchFileAndWriteCreatesIt) {
-  const std::string name = TempName("created.bin");
+  TScratchFolder folder;
+  const std::string name = folder.File("created.bin");
   std::unique_ptr<TRawFile> file;
   EXPECT_EQ(TRawFile::Open(name, TFileAccess::Read, nullptr, file), -ENOENT);
   EXPECT_EQ(file, nullptr);

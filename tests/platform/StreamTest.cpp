@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "platform/FileStream.h"
 #include "platform/MemoryStream.h"
 
@@ -12,28 +12,6 @@ namespace vidorant {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh folder per test under the build's test-tmp (or the system's temporary folder).
-class TempFolder {
-public:
-  TempFolder() {
-    const char* root = std::getenv("VIDORANT_TEST_TMP");
-    fs::path base = root ? fs::path(root) : fs::temp_directory_path();
-    fs::create_directories(base);
-    std::string pattern = (base / "stream-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    if (!made) throw std::runtime_error("cannot make a temporary folder");
-    FPath = made;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(FPath, ignored);
-  }
-  std::string File(const std::string& name) const { return (FPath / name).string(); }
-
-private:
-  fs::path FPath;
-};
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
   std::vector<uint8_t> out;
@@ -101,7 +79,7 @@ TEST(MemoryStream, CopyFromZeroCopiesTheWholeSourceFromItsStart) {
 }
 
 TEST(FileStream, CreateReplacesAndReadsBackThroughAUtf8Name) {
-  TempFolder folder;
+  TScratchFolder folder;
   std::string name = folder.File("Ünïcødé frame \xe2\x9c\x93.gif");
   {
     TFileStream f(name, fmCreate);
@@ -121,7 +99,7 @@ TEST(FileStream, CreateReplacesAndReadsBackThroughAUtf8Name) {
 }
 
 TEST(FileStream, OpenFailuresNameTheFileAndTheReason) {
-  TempFolder folder;
+  TScratchFolder folder;
   std::string missing = folder.File("missing.gif");
   try {
     TFileStream f(missing, fmOpenRead);
@@ -152,7 +130,7 @@ TEST(FileStream, DiskFullIsAWriteErrorNotASilentShortWrite) {
 }
 
 TEST(FileStream, SeekSetSizeAndMemoryStreamFileRoundTrip) {
-  TempFolder folder;
+  TScratchFolder folder;
   std::string name = folder.File("data.bin");
   TMemoryStream m;
   for (int i = 0; i < 100000; ++i) m.WriteByte(static_cast<uint8_t>(i * 7));

@@ -57,6 +57,13 @@ int TRawFile::Open(const std::string& name, TFileAccess access, const TAbortChec
     }
     if (errno != EINTR) return -errno;
   }
+  // The system opens a folder for reading, and every read of it then fails: a folder is not a
+  // file, and saying so here keeps the reason instead of a read error later.
+  struct stat opened {};
+  if (fstat(fd, &opened) == 0 && S_ISDIR(opened.st_mode)) {
+    ::close(fd);
+    return -EISDIR;
+  }
   if (isFifo && access == TFileAccess::Read) {
     // A blocking open of a pipe for reading returns once a writer exists; until then the
     // non-blocking descriptor reports nothing. Wait for the first data or hang-up.

@@ -22,7 +22,7 @@ class TRawFile {
 public:
   // Result: 0, a negated errno value, or RawFileAborted when the abort check ended the wait.
   // Write and ReadWrite create the file or truncate an existing one; other processes may read
-  // it meanwhile.
+  // it meanwhile. A folder is refused with -EISDIR whatever the access.
   static int Open(const std::string& name, TFileAccess access, const TAbortCheck& abort,
                   std::unique_ptr<TRawFile>& file);
   ~TRawFile();

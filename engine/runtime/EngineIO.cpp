@@ -17,9 +17,8 @@ namespace {
 
 constexpr int IOBufferSize = 32768;
 
-int LibraryError(int64_t protocolResult) {
-  return protocolResult == -1 ? AVERROR(EIO) : static_cast<int>(protocolResult);
-}
+// The protocols report the library's own error codes, so the reason passes on unchanged.
+int LibraryError(int64_t protocolResult) { return static_cast<int>(protocolResult); }
 
 int ReadPacket(void* opaque, uint8_t* buffer, int size) {
   auto* c = static_cast<TProtocolConnection*>(opaque);

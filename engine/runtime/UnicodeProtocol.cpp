@@ -3,6 +3,7 @@
 // pipes ask the connection's interrupt callback, so a stopped task is never stuck here.
 #include "engine/runtime/UnicodeProtocol.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -40,39 +41,37 @@ TAbortCheck AbortCheckOf(TProtocolConnection* connection) {
   return [cb] { return cb.callback(cb.opaque) != 0; };
 }
 
+// The file's results carry the system's own reason as a negated errno value, which is the
+// library's AVERROR(errno) here, so the library's texts ("Is a directory", "File name too long")
+// reach the user; a stop is not a failure of the file.
+static_assert(AVERROR(ENOENT) == -ENOENT, "negated errno values are the library's error codes");
+
+int64_t LibraryResult(int64_t fileResult) { return fileResult == RawFileAborted ? AVERROR_EXIT : fileResult; }
+
 int ProtocolOpen(TProtocolConnection* connection, const char* name, int flags) {
   TFileAccess access = TFileAccess::Read;
   if (flags & AVIO_FLAG_WRITE)
     access = (flags & AVIO_FLAG_READ) ? TFileAccess::ReadWrite : TFileAccess::Write;
   std::unique_ptr<TRawFile> file;
   const int rc = TRawFile::Open(StripTwoParts(name), access, AbortCheckOf(connection), file);
-  if (rc == RawFileAborted) return AVERROR_EXIT;  // a stop is not "file not found"
-  if (rc != 0) return -2;
+  if (rc != 0) return static_cast<int>(LibraryResult(rc));
   connection->PrivData = file.release();
   return 0;
 }
 
 int ProtocolRead(TProtocolConnection* connection, uint8_t* buffer, int size) {
-  const int64_t n = FileOf(connection)->Read(buffer, size, AbortCheckOf(connection));
-  if (n == RawFileAborted) return AVERROR_EXIT;
-  return n < 0 ? -1 : static_cast<int>(n);
+  return static_cast<int>(LibraryResult(FileOf(connection)->Read(buffer, size, AbortCheckOf(connection))));
 }
 
 int ProtocolWrite(TProtocolConnection* connection, const uint8_t* buffer, int size) {
-  const int64_t n = FileOf(connection)->Write(buffer, size, AbortCheckOf(connection));
-  if (n == RawFileAborted) return AVERROR_EXIT;
-  return n < 0 ? -1 : static_cast<int>(n);
+  return static_cast<int>(LibraryResult(FileOf(connection)->Write(buffer, size, AbortCheckOf(connection))));
 }
 
 int64_t ProtocolSeek(TProtocolConnection* connection, int64_t position, int whence) {
   TRawFile* file = FileOf(connection);
-  if (whence == AVSEEK_SIZE) {
-    const int64_t size = file->Size();
-    return size < 0 ? -1 : size;
-  }
-  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
-  const int64_t pos = file->Seek(position, whence);
-  return pos < 0 ? -1 : pos;
+  if (whence == AVSEEK_SIZE) return file->Size();
+  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return AVERROR(EINVAL);
+  return file->Seek(position, whence);
 }
 
 int ProtocolClose(TProtocolConnection* connection) {

@@ -68,5 +68,33 @@ TEST(RawFile, MissingFileReportsNoSuchFileAndWriteCreatesIt) {
   EXPECT_EQ(file->Read(nullptr, 0, nullptr), -EBADF);  // write-only: reading is refused
 }
 
+// The system's own reason reaches the caller: a folder is not a file to read or write, and a
+// name the file system cannot hold is not a missing file.
+TEST(RawFile, OpenFailuresCarryTheSystemsReason) {
+  TScratchFolder folder;
+  const std::string longName = folder.File(std::string(2000, 'n'));
+  struct TOpenCase {
+    const char* Name;
+    std::string Path;
+    TFileAccess Access;
+    int Result;
+  };
+  const TOpenCase cases[] = {
+      {"folder, read", folder.Path().string(), TFileAccess::Read, -EISDIR},
+      {"folder, write", folder.Path().string(), TFileAccess::Write, -EISDIR},
+      {"folder, read and write", folder.Path().string(), TFileAccess::ReadWrite, -EISDIR},
+      {"long name, read", longName, TFileAccess::Read, -ENAMETOOLONG},
+      {"long name, write", longName, TFileAccess::Write, -ENAMETOOLONG},
+      {"missing, read", folder.File("missing.bin"), TFileAccess::Read, -ENOENT},
+      {"missing folder, write", folder.File("no/such/x"), TFileAccess::Write, -ENOENT},
+  };
+  for (const TOpenCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::unique_ptr<TRawFile> file;
+    EXPECT_EQ(TRawFile::Open(c.Path, c.Access, nullptr, file), c.Result);
+    EXPECT_EQ(file, nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace vidorant

@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "TestLibraries.h"
 #include "TestLocale.h"
+#include "engine/runtime/AVErrorText.h"
 #include "engine/runtime/EngineIO.h"
 #include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/ProtocolRegistry.h"
@@ -51,8 +52,8 @@ TEST(UnicodeProtocol, OpensReadsWritesAndSeeksANonAsciiNameUnderTheCLocale) {
   EXPECT_EQ(p->Read(&in, buf, sizeof buf), 0);  // end of file
   EXPECT_EQ(p->Seek(&in, -5, SEEK_END), 6);
   EXPECT_EQ(p->Seek(&in, -2, SEEK_CUR), 4);
-  EXPECT_EQ(p->Seek(&in, -100, SEEK_SET), -1);
-  EXPECT_EQ(p->Write(&in, buf, 1), -1);  // opened read-only
+  EXPECT_EQ(p->Seek(&in, -100, SEEK_SET), AVERROR(EINVAL));
+  EXPECT_EQ(p->Write(&in, buf, 1), AVERROR(EBADF));  // opened read-only
   p->Close(&in);
 }
 
@@ -184,6 +185,43 @@ TEST(EngineIO, MissingFilesReportNoSuchFileOnBothRoads) {
               AVERROR(ENOENT))
         << leaf;
     EXPECT_EQ(io, nullptr);
+  }
+}
+
+// The first failure met in opening a stream and reading its first byte; 0 when there is none.
+int FirstFailure(int openResult, const std::unique_ptr<TEngineIO>& io) {
+  if (openResult < 0 || !io) return openResult;
+  unsigned char byte = 0;
+  const int n = ff::avio_read(io->Context(), &byte, 1);
+  return n < 0 ? n : 0;
+}
+
+// Every road to a local file reports the system's own error, as the library's own file protocol
+// does (it opens a folder and fails the first read): the unicode protocol, and the input opening
+// that takes plain names through it, refuse a folder at once.
+TEST(EngineIO, LocalFileFailuresReportTheSystemsOwnError) {
+  if (!LoadTestLibraries()) return;
+  TTempFolder folder;
+  struct TFailureCase {
+    std::string Path;
+    const char* Message;
+  };
+  const TFailureCase cases[] = {
+      {folder.Path.string(), "Is a directory"},
+      {folder.File(std::string(2000, 'n')), "File name too long"},
+      {folder.File("missing.bin"), "No such file or directory"},
+  };
+  for (const TFailureCase& c : cases) {
+    SCOPED_TRACE(c.Message);
+    std::unique_ptr<TEngineIO> io;
+    const int viaUnicode = OpenEngineIO(UnicodeNamePrefix + c.Path, AVIO_FLAG_READ, nullptr, io);
+    EXPECT_EQ(io, nullptr);
+    const int viaInput = OpenEngineInput(c.Path, io);
+    EXPECT_EQ(io, nullptr);
+    const int viaLibrary = FirstFailure(OpenEngineIO(c.Path, AVIO_FLAG_READ, nullptr, io), io);
+    EXPECT_EQ(AVErrorMessage(viaLibrary), c.Message);
+    EXPECT_EQ(viaUnicode, viaLibrary);
+    EXPECT_EQ(viaInput, viaLibrary);
   }
 }
 

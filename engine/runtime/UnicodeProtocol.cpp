@@ -88,7 +88,9 @@ const TProtocol Protocol = {"unicode",    ProtocolOpen, ProtocolRead,
 bool NeedsUnicodeName(const std::string& name) {
   const size_t colon = name.find(':');
   if (colon != std::string::npos) {
-    const std::string scheme = ":" + name.substr(0, colon) + ":";
+    // Built in place: GCC 12 warns (-Wrestrict) about the temporaries of ":" + text + ":".
+    std::string scheme(1, ':');
+    scheme.append(name, 0, colon).push_back(':');
     if (std::strstr(PassThroughSchemes, scheme.c_str())) return false;
   }
   const std::optional<std::string> narrow = Utf8ToNarrow(name);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/core/OptionValues.h"
+#include "engine/runtime/ScalerFlags.h"
 
 #include <array>
 #include <cstdint>
@@ -123,7 +124,7 @@ struct TOptionState {
   bool ForceFps = false;
   std::string ForcedKeyFrames;
   float DtsDeltaThreshold = 10.0f;  // seconds
-  int32_t SwsFlags = 4;             // bicubic
+  TScalerFlags SwsFlags = TScalerFlags::Bicubic;
 
   std::vector<TStreamMap> StreamMaps;
   std::vector<TMetaDataMap> MetaDataMaps;

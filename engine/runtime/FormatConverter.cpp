@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "engine/runtime/AVUtilStubs.h"
+#include "engine/runtime/ScalerFlags.h"
 #include "engine/runtime/SwScaleStubs.h"
 #include "platform/Bitmap.h"
 #include "platform/Exception.h"
@@ -55,8 +56,8 @@ std::vector<TRGBQuad> BGR8ColorTable() {
   return table;
 }
 
-// Bicubic, the scaler's flag value 4.
-constexpr int kScaleFlags = SWS_BICUBIC;
+// Both directions scale bicubic, whatever the task's own scaler options say.
+constexpr TScalerFlags kScaleFlags = TScalerFlags::Bicubic;
 
 // The scaler's vector code stores whole blocks of 16 pixels, so it writes past the last pixel of
 // a row (up to 60 bytes: a 4x2 picture in 24 bits gets 60 bytes where its pixels take 24), and
@@ -163,7 +164,7 @@ bool TFormatConverter::ToRGB(TAVPicture* picture, AVPixelFormat pixFmt, int widt
     if (!ff::sws_isSupportedInput(pixFmt)) return fail(contextError);
     // The cached-context call frees the previous context itself when it cannot reuse it.
     FToRGBContext.reset(ff::sws_getCachedContext(FToRGBContext.release(), width, height, pixFmt, width, height,
-                                                 FPixFmt, kScaleFlags, nullptr, nullptr, nullptr));
+                                                 FPixFmt, ScalerFlagsValue(kScaleFlags), nullptr, nullptr, nullptr));
     if (!FToRGBContext) return fail(contextError);
     ff::sws_scale(FToRGBContext.get(), picture->data, picture->linesize, 0, height, FRGBPicture.data,
                   FRGBPicture.linesize);
@@ -209,7 +210,7 @@ bool TFormatConverter::FromRGB(TAVPicture* picture, AVPixelFormat pixFmt, int wi
   const bool usable = ff::sws_isSupportedOutput(pixFmt) && width == FBitmapDesc.Width && height == FBitmapDesc.Height;
   if (usable)
     FFromRGBContext.reset(ff::sws_getCachedContext(FFromRGBContext.release(), width, height, FPixFmt, width, height,
-                                                   pixFmt, kScaleFlags, nullptr, nullptr, nullptr));
+                                                   pixFmt, ScalerFlagsValue(kScaleFlags), nullptr, nullptr, nullptr));
   if (!usable || !FFromRGBContext) {
     FLastErrMsg = "Cannot initialize the fromRGB conversion context";
     return false;

@@ -77,7 +77,7 @@ void* PrivateContextOf(void* target, const AVCodec* codec) {
 
 }  // namespace
 
-void InitOptions(OptionContext& options, int scalerFlags) {
+void InitOptions(OptionContext& options, TScalerFlags scalerFlags) {
   FreeOptions(options);
   for (int type = 0; type < OptionMediaTypes; ++type) {
     options.CodecOptions[type].reset(ff::avcodec_alloc_context3(nullptr));
@@ -85,11 +85,11 @@ void InitOptions(OptionContext& options, int scalerFlags) {
     options.CodecOptions[type]->codec_type = static_cast<AVMediaType>(type);
   }
   options.FormatOptions.reset(ff::avformat_alloc_context());
-  // The scaler's option table lives in a real scaler: the smallest sensible picture, 16x16
-  // pixel format 0 to the same.
-  options.ScalerOptions.reset(ff::sws_getContext(16, 16, static_cast<AVPixelFormat>(0), 16, 16,
-                                                 static_cast<AVPixelFormat>(0), scalerFlags,
-                                                 nullptr, nullptr, nullptr));
+  // The scaler's option table lives in a real scaler: the smallest sensible picture, 16x16, in
+  // the libraries' first pixel format (code 0) to the same; it is never used to scale.
+  constexpr AVPixelFormat kOptionScalerFormat = AV_PIX_FMT_YUV420P;
+  options.ScalerOptions.reset(ff::sws_getContext(16, 16, kOptionScalerFormat, 16, 16, kOptionScalerFormat,
+                                                 ScalerFlagsValue(scalerFlags), nullptr, nullptr, nullptr));
   if (!options.FormatOptions || !options.ScalerOptions)
     throw Exception("Cannot allocate format or scaler option context");
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/runtime/FFPtr.h"
+#include "engine/runtime/ScalerFlags.h"
 
 namespace vidorant {
 
@@ -32,8 +33,8 @@ struct OptionContext {
 };
 
 // Frees anything held, then creates the seven option contexts; the scaler context with the given
-// scaler flags (SWS_*). Throws Exception when the libraries cannot make them.
-void InitOptions(OptionContext& options, int scalerFlags);
+// scaler flags. Throws Exception when the libraries cannot make them.
+void InitOptions(OptionContext& options, TScalerFlags scalerFlags);
 
 // Releases the option contexts and forgets the stored options.
 void FreeOptions(OptionContext& options);

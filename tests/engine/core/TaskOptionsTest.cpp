@@ -62,7 +62,7 @@ TEST_F(TaskOptions, FreshTaskHasTheDocumentedDefaults) {
   EXPECT_EQ(Opt.Verbose, 1);
   EXPECT_EQ(Opt.ThreadCount, 1);
   EXPECT_FLOAT_EQ(Opt.DtsDeltaThreshold, 10.0f);
-  EXPECT_EQ(Opt.SwsFlags, 4);
+  EXPECT_EQ(Opt.SwsFlags, TScalerFlags::Bicubic);
   EXPECT_TRUE(Opt.MetadataGlobalAutoCopy && Opt.MetadataStreamsAutoCopy && Opt.MetadataChaptersAutoCopy);
   EXPECT_FALSE(Opt.IntraMatrix);
   EXPECT_FALSE(Opt.VideoCodecName);

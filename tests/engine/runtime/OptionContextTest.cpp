@@ -31,7 +31,7 @@ class OptionStore : public ::testing::Test {
 protected:
   void SetUp() override {
     if (!LoadTestLibraries()) GTEST_SKIP() << "libraries missing (reported as a failure)";
-    InitOptions(Options, SWS_BILINEAR);
+    InitOptions(Options, TScalerFlags::Bilinear);
   }
   AVCodecContext* Codec(AVMediaType type) { return Options.CodecOptions[type].get(); }
   OptionContext Options;
@@ -80,7 +80,7 @@ TEST_F(OptionStore, RoutesEachNameToTheContextThatKnowsIt) {
        }},
   };
   for (const auto& c : cases) {
-    InitOptions(Options, SWS_BILINEAR);
+    InitOptions(Options, TScalerFlags::Bilinear);
     ASSERT_TRUE(SetOption(Options, c.Name, c.Value)) << c.Name << ": " << LastUtilsError();
     c.Check(Options);
     ASSERT_EQ(Options.Options.size(), 1u) << c.Name;
@@ -199,7 +199,7 @@ TEST_F(OptionStore, FreeOptionsForgetsEverythingAndInitStartsAfresh) {
   EXPECT_EQ(Options.CodecOptions[0], nullptr);
   EXPECT_EQ(Options.FormatOptions, nullptr);
   EXPECT_EQ(Options.ScalerOptions, nullptr);
-  InitOptions(Options, SWS_BILINEAR);
+  InitOptions(Options, TScalerFlags::Bilinear);
   EXPECT_NE(Codec(AVMEDIA_TYPE_VIDEO)->gop_size, 30);
   for (int type = 0; type < OptionMediaTypes; ++type)
     EXPECT_EQ(Options.CodecOptions[type]->codec_type, type);

@@ -1,9 +1,13 @@
-// A fresh, empty folder per test under the build's test-tmp folder (VIDORANT_TEST_TMP), removed
-// afterwards.
+// A fresh, empty folder per test under the build's test-tmp folder (VIDORANT_TEST_TMP) or the
+// system's temporary folder, removed afterwards. The name is the test's, made unique, so that two
+// builds running the same test at once never share or remove each other's folder.
 #pragma once
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -15,10 +19,13 @@ public:
   TTempFolder() {
     const char* root = std::getenv("VIDORANT_TEST_TMP");
     std::filesystem::path base = root ? root : std::filesystem::temp_directory_path().string();
+    std::filesystem::create_directories(base);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    Path = base / (std::string("runtime-") + info->test_suite_name() + "-" + info->name());
-    std::filesystem::remove_all(Path);
-    std::filesystem::create_directories(Path);
+    std::string leaf = std::string("runtime-") + info->test_suite_name() + "-" + info->name() + "-XXXXXX";
+    std::replace(leaf.begin(), leaf.end(), '/', '_');  // parameterised tests' names hold slashes
+    std::string pattern = (base / leaf).string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder in " + base.string());
+    Path = pattern;
   }
   ~TTempFolder() {
     std::error_code ec;

@@ -3,15 +3,18 @@
 
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/AVUtilStubs.h"
+#include "platform/Event.h"
 #include "platform/Format.h"
+#include "platform/Synchronize.h"
 
 namespace vidorant {
 
@@ -19,27 +22,56 @@ namespace {
 
 // Output names carry a number that anyone can write; it becomes an adapter only when an adapter
 // of that address is alive, so a stale or made-up name fails cleanly instead of calling through
-// a dangling pointer.
+// a dangling pointer. An operation enters the adapter for the whole of its call, and an adapter
+// that retires waits until every call entered has left: a window may destroy its adapter while
+// the worker is inside a handler.
 class TLiveAdapters {
 public:
   void Add(TFrameOutputAdapter* adapter) {
     std::lock_guard<std::mutex> lock(FLock);
-    FAdapters.insert(reinterpret_cast<intptr_t>(adapter));
+    FAdapters.emplace(Key(adapter), TEntry{});
   }
-  void Remove(TFrameOutputAdapter* adapter) {
+  // Refuses new calls at once, then waits for the calls in flight (serving the main thread's
+  // queued calls meanwhile, should a handler wait for the main thread). Every caller waits, so a
+  // destructor that runs while another thread retires the adapter still waits for its calls.
+  void Retire(TFrameOutputAdapter* adapter) {
+    std::shared_ptr<TEvent> idle;
+    {
+      std::lock_guard<std::mutex> lock(FLock);
+      const auto found = FAdapters.find(Key(adapter));
+      if (found == FAdapters.end()) return;  // retired before
+      found->second.Retiring = true;
+      idle = found->second.Idle;
+    }
+    WaitServingSynchronize(*idle);
     std::lock_guard<std::mutex> lock(FLock);
-    FAdapters.erase(reinterpret_cast<intptr_t>(adapter));
+    FAdapters.erase(Key(adapter));
   }
-  // The adapter of that reference when one is alive; nullptr otherwise. Never dereferences.
-  TFrameOutputAdapter* Find(int64_t reference) {
+  // The adapter of that reference, entered, when one is alive and not retiring; nullptr
+  // otherwise. Never dereferences.
+  TFrameOutputAdapter* Enter(intptr_t reference) {
     std::lock_guard<std::mutex> lock(FLock);
-    const auto address = static_cast<intptr_t>(reference);
-    return FAdapters.count(address) ? reinterpret_cast<TFrameOutputAdapter*>(address) : nullptr;
+    const auto found = FAdapters.find(reference);
+    if (found == FAdapters.end() || found->second.Retiring) return nullptr;
+    if (found->second.Calls++ == 0) found->second.Idle->ResetEvent();
+    return reinterpret_cast<TFrameOutputAdapter*>(reference);
+  }
+  void Leave(TFrameOutputAdapter* adapter) {
+    std::lock_guard<std::mutex> lock(FLock);
+    TEntry& entry = FAdapters.at(Key(adapter));  // present: it cannot retire while entered
+    if (--entry.Calls == 0) entry.Idle->SetEvent();
   }
 
 private:
+  struct TEntry {
+    int Calls = 0;  // operations inside the adapter now
+    bool Retiring = false;
+    // Set while no call is inside; shared so that a retiring adapter waits on it unlocked.
+    std::shared_ptr<TEvent> Idle = std::make_shared<TEvent>(true);
+  };
+  static intptr_t Key(const TFrameOutputAdapter* adapter) { return reinterpret_cast<intptr_t>(adapter); }
   std::mutex FLock;
-  std::unordered_set<intptr_t> FAdapters;
+  std::unordered_map<intptr_t, TEntry> FAdapters;
 };
 
 TLiveAdapters& LiveAdapters() {
@@ -47,6 +79,22 @@ TLiveAdapters& LiveAdapters() {
   static TLiveAdapters* adapters = new TLiveAdapters;
   return *adapters;
 }
+
+// One operation's stay inside an adapter: the adapter cannot finish retiring while it lasts.
+class TAdapterCall {
+public:
+  explicit TAdapterCall(intptr_t reference) : FAdapter(LiveAdapters().Enter(reference)) {}
+  ~TAdapterCall() {
+    if (FAdapter) LiveAdapters().Leave(FAdapter);
+  }
+  TAdapterCall(const TAdapterCall&) = delete;
+  TAdapterCall& operator=(const TAdapterCall&) = delete;
+  // nullptr when the reference names no live adapter.
+  TFrameOutputAdapter* Adapter() const { return FAdapter; }
+
+private:
+  TFrameOutputAdapter* const FAdapter;
+};
 
 bool IsAdapterKey(std::string_view key) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -81,19 +129,19 @@ std::optional<int64_t> ParseAdapterReference(std::string_view name) {
 }
 
 int RefuseAdapter(AVFormatContext* context) {
-  ff::av_log(context, AV_LOG_ERROR, "Invalid FrameOutputAdapter\n");
+  if (context) ff::av_log(context, AV_LOG_ERROR, "Invalid FrameOutputAdapter\n");
   return AVERROR(EINVAL);
 }
 
-// The record of an output whose header succeeded and whose adapter still lives; nullptr (after
-// logging the refusal) otherwise. The record stays zero until a header fills it.
-POutputFrameInfo ServedRecord(AVFormatContext* context) {
-  auto* info = static_cast<POutputFrameInfo>(context ? context->priv_data : nullptr);
-  if (!info || !info->Adapter || !LiveAdapters().Find(reinterpret_cast<intptr_t>(info->Adapter))) {
-    if (context) RefuseAdapter(context);
-    return nullptr;
-  }
-  return info;
+// The record of an output, zero until its header fills it; nullptr without one.
+POutputFrameInfo RecordOf(AVFormatContext* context) {
+  return static_cast<POutputFrameInfo>(context ? context->priv_data : nullptr);
+}
+
+// The adapter that the output's header named, as a reference to enter.
+intptr_t ServedReference(AVFormatContext* context) {
+  const POutputFrameInfo info = RecordOf(context);
+  return reinterpret_cast<intptr_t>(info ? info->Adapter : nullptr);
 }
 
 constexpr int kRawFormatFlags = AVFMT_NOFILE | AVFMT_NOTIMESTAMPS;
@@ -128,11 +176,13 @@ TOutputFormat gRawFormats[] = {
 TFrameOutputAdapter::TFrameOutputAdapter() { LiveAdapters().Add(this); }
 
 TFrameOutputAdapter::~TFrameOutputAdapter() {
-  LiveAdapters().Remove(this);
+  Retire();
   OnWriteHeader = nullptr;
   OnWriteFrame = nullptr;
   OnWriteClose = nullptr;
 }
+
+void TFrameOutputAdapter::Retire() { LiveAdapters().Retire(this); }
 
 int64_t TFrameOutputAdapter::Reference() const { return reinterpret_cast<intptr_t>(this); }
 
@@ -147,7 +197,8 @@ void RegisterFrameOutputFormats() {
 int FrameOutputWriteHeader(AVFormatContext* context) {
   if (!context) return AVERROR(EINVAL);
   const std::optional<int64_t> reference = ParseAdapterReference(context->url ? context->url : "");
-  TFrameOutputAdapter* adapter = reference ? LiveAdapters().Find(*reference) : nullptr;
+  const TAdapterCall call(reference ? static_cast<intptr_t>(*reference) : 0);
+  TFrameOutputAdapter* adapter = call.Adapter();
   // Without its record the output was not set up for this format: nothing to deliver into.
   if (!adapter || !context->priv_data) return RefuseAdapter(context);
 
@@ -167,11 +218,12 @@ int FrameOutputWriteHeader(AVFormatContext* context) {
 }
 
 int FrameOutputWritePacket(AVFormatContext* context, AVPacket* packet) {
-  POutputFrameInfo info = ServedRecord(context);
-  if (!info) return AVERROR(EINVAL);
+  const TAdapterCall call(ServedReference(context));
+  TFrameOutputAdapter* adapter = call.Adapter();
+  if (!adapter) return RefuseAdapter(context);
+  POutputFrameInfo info = RecordOf(context);
   ++info->FrameNumber;
   info->Packet = packet;
-  TFrameOutputAdapter* adapter = info->Adapter;
   if (adapter->OnWriteFrame) {
     try {
       adapter->OnWriteFrame(adapter, info);
@@ -186,9 +238,9 @@ int FrameOutputWritePacket(AVFormatContext* context, AVPacket* packet) {
 }
 
 int FrameOutputWriteTrailer(AVFormatContext* context) {
-  POutputFrameInfo info = ServedRecord(context);
-  if (!info) return AVERROR(EINVAL);
-  TFrameOutputAdapter* adapter = info->Adapter;
+  const TAdapterCall call(ServedReference(context));
+  TFrameOutputAdapter* adapter = call.Adapter();
+  if (!adapter) return RefuseAdapter(context);
   if (adapter->OnWriteClose) adapter->OnWriteClose(adapter);
   return 0;
 }

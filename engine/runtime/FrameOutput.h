@@ -4,7 +4,8 @@
 // AdapterOutputName builds it) and calls the format's header, packet and trailer operations with
 // its AVFormatContext, whose private data is one TOutputFrameInfo (AttachOutputFormatData).
 // Invariant: an output name is honoured only while the adapter it names is alive; every live
-// adapter is in a process-wide, locked set that its constructor enters and its destructor leaves.
+// adapter is in a process-wide, locked set that its constructor enters and its destructor leaves,
+// and the destructor returns only when no operation is inside the adapter any more.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,9 @@ using TWriteFrameEvent = std::function<void(TObject* Sender, POutputFrameInfo AF
 // The events run on the thread that calls the format's operations (the task's worker thread);
 // the adapter does no marshalling and serves one output at a time. An exception raised by a
 // handler passes to the caller of the operation (the task, which ends with its message).
+// The adapter may be destroyed on any thread while an operation runs: the destruction waits for
+// the operations in flight (on the main thread serving queued synchronised calls meanwhile) and
+// refuses later ones. A handler must not destroy its own adapter: it would wait for itself.
 class TFrameOutputAdapter : public TFFBaseComponent {
 public:
   TFrameOutputAdapter();
@@ -60,6 +64,11 @@ public:
 
   // The value an output name carries for this adapter: its address as a signed 64-bit number.
   int64_t Reference() const;
+
+  // Stops serving: later operations are refused as for an unknown adapter, and the call returns
+  // once the operations in flight have returned. The destructor retires the adapter; an owner
+  // whose handlers use its own members retires it before those members go. Idempotent.
+  void Retire();
 
   TNotifyEvent OnWriteHeader;
   TWriteFrameEvent OnWriteFrame;

@@ -10,14 +10,18 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Isolated.h"
 #include "LogCapture.h"
 #include "TestLibraries.h"
 #include "engine/runtime/FFPtr.h"
+#include "platform/Event.h"
 #include "platform/Exception.h"
 #include "platform/Format.h"
+#include "platform/Synchronize.h"
+#include "platform/ThreadID.h"
 
 namespace vidorant {
 namespace {
@@ -310,6 +314,97 @@ TEST_F(FrameOutput, AdapterDestroyedAfterTheHeaderIsNotCalledAgain) {
   EXPECT_EQ(RawRgb->WriteTrailer(output.get()), -22);
   EXPECT_EQ(RecordOf(output)->FrameNumber, 0);
   EXPECT_FALSE(log.Lines.empty());
+}
+
+// The window that owns the adapter may destroy it while the worker is inside one of its handlers.
+// The destruction waits for that call: the handler keeps its adapter and its own captured state
+// to its end, and the destruction ends only after the handler has returned.
+TEST_F(FrameOutput, DestructionWaitsForTheHandlerThatRuns) {
+  enum class TOperation { Header, Packet, Trailer };
+  for (const TOperation operation : {TOperation::Header, TOperation::Packet, TOperation::Trailer}) {
+    SCOPED_TRACE(static_cast<int>(operation));
+    auto adapter = std::make_unique<TFrameOutputAdapter>();
+    TFormatContextPtr output = MakeOutput(AdapterOutputName(*adapter));
+    if (operation != TOperation::Header) {
+      ASSERT_EQ(RawRgb->WriteHeader(output.get()), 0);
+    }
+
+    TEvent handlerEntered, destructionStarted, destructionEnded;
+    bool endedWhileHandlerRan = true;
+    std::string seen;
+    // Captured by value, so it lives in the handler's storage inside the adapter.
+    const std::string label = "handler state";
+    const auto handler = [&, label](TObject* sender) {
+      handlerEntered.SetEvent();
+      destructionStarted.WaitFor();
+      // Room for a destruction that does not wait to finish; one that waits cannot end meanwhile.
+      destructionEnded.WaitFor(200);
+      endedWhileHandlerRan = destructionEnded.IsSet();
+      seen = label + (static_cast<TFrameOutputAdapter*>(sender)->FrameInfo() ? " with record" : " without");
+    };
+    switch (operation) {
+      case TOperation::Header: adapter->OnWriteHeader = handler; break;
+      case TOperation::Packet:
+        adapter->OnWriteFrame = [handler](TObject* sender, POutputFrameInfo) { handler(sender); };
+        break;
+      case TOperation::Trailer: adapter->OnWriteClose = handler; break;
+    }
+
+    std::thread destroyer([&] {
+      handlerEntered.WaitFor();
+      destructionStarted.SetEvent();
+      adapter.reset();
+      destructionEnded.SetEvent();
+    });
+    AVPacket packet{};
+    int result = -1;
+    try {
+      switch (operation) {
+        case TOperation::Header: result = RawRgb->WriteHeader(output.get()); break;
+        case TOperation::Packet: result = RawRgb->WritePacket(output.get(), &packet); break;
+        case TOperation::Trailer: result = RawRgb->WriteTrailer(output.get()); break;
+      }
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "the operation raised: " << e.what();
+    }
+    destroyer.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(endedWhileHandlerRan);
+    EXPECT_EQ(seen, "handler state with record");
+    EXPECT_EQ(adapter, nullptr);
+  }
+}
+
+// A window destroys its adapter on the main thread while the worker's handler waits for the main
+// thread (a synchronised call): the destruction keeps serving such calls while it waits, so both
+// finish, and the handler's call runs before the destruction ends.
+TEST_F(FrameOutput, DestructionOnTheMainThreadServesTheHandlersSynchronisedCall) {
+  ASSERT_TRUE(InMainThread());
+  auto adapter = std::make_unique<TFrameOutputAdapter>();
+  TFormatContextPtr output = MakeOutput(AdapterOutputName(*adapter));
+  ASSERT_EQ(RawRgb->WriteHeader(output.get()), 0);
+  TEvent handlerEntered, destructionStarted, workerDone;
+  bool destructionEnded = false;
+  bool ranDuringDestruction = false;
+  adapter->OnWriteFrame = [&](TObject*, POutputFrameInfo) {
+    handlerEntered.SetEvent();
+    destructionStarted.WaitFor();
+    Synchronize([&] { ranDuringDestruction = !destructionEnded; });
+  };
+  int result = -1;
+  std::thread worker([&] {
+    AVPacket packet{};
+    result = RawRgb->WritePacket(output.get(), &packet);
+    workerDone.SetEvent();
+  });
+  handlerEntered.WaitFor();
+  destructionStarted.SetEvent();
+  adapter.reset();
+  destructionEnded = true;
+  WaitServingSynchronize(workerDone);
+  worker.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(ranDuringDestruction);
 }
 
 TEST_F(FrameOutput, HandlerFailureReachesTheCallerAndLeavesNoPacketBehind) {

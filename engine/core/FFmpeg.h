@@ -109,8 +109,8 @@ public:
   // Asked while an opening, read or seek blocks: true interrupts it (after IOTimeout ms, or at
   // once after CancelIO).
   bool IOTimedOut();
-  // Cancels a blocking opening of this task from another thread.
-  void CancelIO() { FIOStartTime = 0; }
+  // Cancels the task's blocking I/O from another thread, now and for every later step.
+  void CancelIO() { FIOCancelled = true; }
 
 protected:
   // Logs through the engine's logger.
@@ -127,10 +127,11 @@ protected:
   TFrameHookChain FFrameHooks;
   bool FFrameHooksActive = false;
   int FOutputCount = 0;
-  // Library clock (µs) when the current blocking I/O began; IONoTime when none; 0 asks the
-  // timeout check to cancel.
+  // Library clock (µs) when the current blocking I/O began; IONoTime when none.
   static constexpr int64_t IONoTime = INT64_MAX;
   std::atomic<int64_t> FIOStartTime{IONoTime};
+  // A cancel is kept apart from the clock, so that no later step's stamp can undo it.
+  std::atomic<bool> FIOCancelled{false};
 
 private:
   friend struct TOptionDispatcher;

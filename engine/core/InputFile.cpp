@@ -72,12 +72,15 @@ private:
 bool TCustomFFmpeg::IOCheck(void*) { return IOTimedOut(); }
 
 bool TCustomFFmpeg::IOTimedOut() {
+  // A cancel interrupts even without a timeout, else a stop could not end an opening.
+  if (FIOCancelled) {
+    Log(llInfo, "connecting/reading/writing canceled");
+    return true;
+  }
   const int64_t start = FIOStartTime;
-  if (start == IONoTime) return false;
-  // A cancel (start 0) interrupts even without a timeout, else a stop could not end an opening.
-  if (start != 0 && (IOTimeout <= 0 || ff::av_gettime() - start <= int64_t{IOTimeout} * 1000))
+  if (start == IONoTime || IOTimeout <= 0 || ff::av_gettime() - start <= int64_t{IOTimeout} * 1000)
     return false;
-  Log(llInfo, start == 0 ? "connecting/reading/writing canceled" : "connecting/reading/writing timeout");
+  Log(llInfo, "connecting/reading/writing timeout");
   return true;
 }
 

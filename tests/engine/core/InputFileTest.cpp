@@ -14,8 +14,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <thread>
 
@@ -428,22 +426,34 @@ TEST_F(BlockedInputs, PipeWithoutWriterIsEndedByTheTimeout) {
   EXPECT_FALSE(Task.IOTimedOut());
 }
 
+// One cancel, given while the pipe's opening waits, ends it although no timeout is set.
 TEST_F(BlockedInputs, CancelEndsAnOpeningEvenWithoutATimeout) {
   const std::string fifo = Fifo();
   TLogCapture log;
   Task.IOTimeout = 0;
-  std::atomic<bool> done{false};
+  const size_t checks = FFInterruptCB().Count();
   std::thread canceller([&] {
-    while (!done) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      Task.CancelIO();
-    }
+    // The opening has registered its check; from there on one cancel must be enough.
+    while (FFInterruptCB().Count() == checks) std::this_thread::yield();
+    Task.CancelIO();
   });
   const bool added = Task.AddInputFile(fifo);
-  done = true;
   canceller.join();
   EXPECT_FALSE(added);
   EXPECT_TRUE(log.Has(llInfo, "connecting/reading/writing canceled"));
+}
+
+// A cancel given between two blocking steps of one opening is not undone by the clock the next
+// step starts: the probing that follows is told to stop, and the task stays cancelled.
+TEST_F(InputFiles, CancelBeforeALaterStepOfTheOpeningIsKept) {
+  const std::string file = Make("v", MatroskaRecipe());
+  TLogCapture log;
+  Task.IOTimeout = 0;
+  Task.OnBeforeFindStreamInfo = [&](TObject*, AVFormatContext*) { Task.CancelIO(); };
+  // A container whose header tells every stream's parameters may still be added.
+  Task.AddInputFile(file);
+  EXPECT_TRUE(log.Has(llInfo, "connecting/reading/writing canceled"));
+  EXPECT_TRUE(Task.IOTimedOut());
 }
 
 }  // namespace

@@ -90,9 +90,11 @@ bool TCustomFFmpeg::AddInputFile(const std::string& fileName) {
   // Step 1: the pending format.
   const AVInputFormat* format = nullptr;
   if (!FOpt.FormatName.empty()) {
-    format = ff::av_find_input_format(FOpt.FormatName.c_str());
-    if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", FOpt.FormatName.c_str()));
+    // Consumed even when unknown: the refusal is for this input only.
+    const std::string name = std::move(FOpt.FormatName);
     FOpt.FormatName.clear();
+    format = ff::av_find_input_format(name.c_str());
+    if (!format) throw FFmpegException(Format("Unknown input format: \"%s\"", name.c_str()));
   }
   if (static_cast<int>(FInputFiles.size()) >= FFileCapacity) {
     LastErrorMessage = Format("max input files %d reached", FFileCapacity);

@@ -33,6 +33,9 @@ void TCustomFFmpeg::ResetOptions() {
   if (!CoreLibrariesLoaded()) return;
   FOpt = TOptionState{};
   InitOptions(FOptionContext, FOpt.SwsFlags);
+  // Hooks configured for the former options must not run on the next transcode.
+  ReleaseFrameHooks(FFrameHooks);
+  FFrameHooksActive = false;
   FInputStreamCodecs.clear();
   FInputFiles.clear();
   FOutputCount = 0;

@@ -287,10 +287,14 @@ TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
   Task.ParseOption("f", "nosuchformat");
   EXPECT_EQ(Raised(Task, file), "Unknown input format: \"nosuchformat\"");
   EXPECT_EQ(Task.InputCount(), 0);
+  // The refused name is consumed: the next input opens with detection.
+  EXPECT_TRUE(Opt.FormatName.empty());
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  EXPECT_EQ(Task.InputCount(), 1);
   Task.ParseOption("f", "matroska");
   ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
   EXPECT_TRUE(Opt.FormatName.empty());
-  EXPECT_STREQ(Task.InputFile(0).Context->iformat->name, "matroska,webm");
+  EXPECT_STREQ(Task.InputFile(1).Context->iformat->name, "matroska,webm");
 }
 
 // Raw demuxers learn size, pixel format, rate, sample rate and channels only from the format

@@ -518,6 +518,17 @@ TEST_F(TaskOptions, FrameHookIsConfiguredWithItsArguments) {
   EXPECT_EQ(Task.FrameHooks().Count(), 2u);
 }
 
+// A reset task runs no hook of its former configuration: the chain is released and inactive.
+TEST_F(TaskOptions, ResetOptionsReleasesTheFrameHooks) {
+  const std::string module = std::string(VIDORANT_TEST_HOOK_DIR) + "FullHook" + VIDORANT_TEST_HOOK_SUFFIX;
+  Task.ParseOption("vhook", module + " kept");
+  HookClearEvents();
+  Task.ResetOptions();
+  EXPECT_STREQ(HookEvents(), "release:kept;");
+  EXPECT_EQ(Task.FrameHooks().Count(), 0u);
+  EXPECT_FALSE(Task.FrameHooksActive());
+}
+
 class TaskPresets : public TaskOptions {
 protected:
   std::string PresetFile(const std::string& name, const std::string& text) {

@@ -11,6 +11,7 @@
 #include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFPtr.h"
 #include "engine/runtime/FrameHook.h"
+#include "engine/runtime/InputOpening.h"
 #include "engine/runtime/OptionContext.h"
 #include "platform/TObject.h"
 
@@ -29,17 +30,8 @@ struct AVStream;
 
 namespace vidorant {
 
-class TEngineIO;
-
-// One opened input file. Its byte stream, when the engine opened it, outlives the context.
-struct TInputFile {
-  TInputFile();
-  ~TInputFile();
-  TInputFile(TInputFile&&) noexcept;
-  TInputFile& operator=(TInputFile&&) noexcept;
-
-  std::unique_ptr<TEngineIO> IO;
-  TInputFormatContextPtr Context;
+// One opened input file: its demuxer context over its byte stream, and its timing.
+struct TInputFile : TOpenedInput {
   int64_t TsOffset = 0;          // µs added to every packet timestamp of the file
   std::vector<double> TsScales;  // per stream; 0 (or absent) means unscaled
 };

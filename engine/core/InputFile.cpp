@@ -9,22 +9,16 @@
 #include "engine/core/CodecLookup.h"
 #include "engine/core/FFmpegException.h"
 #include "engine/runtime/AVCodecStubs.h"
-#include "engine/runtime/AVErrorText.h"
 #include "engine/runtime/AVFormatStubs.h"
 #include "engine/runtime/AVUtilStubs.h"
-#include "engine/runtime/EngineIO.h"
 #include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFTypes.h"
 #include "engine/runtime/InterruptCB.h"
-#include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Format.h"
 #include "platform/ThreadID.h"
 
 namespace vidorant {
 namespace {
-
-// A context from avformat_alloc_context that was not opened yet.
-using TUnopenedContextPtr = TOutputFormatContextPtr;
 
 // The format parameters of an opening: what raw and device demuxers cannot find in the data.
 TDictionary FormatParameters(const TOptionState& opt) {
@@ -123,7 +117,7 @@ void TCustomFFmpeg::FinishInput() {
 
 bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInputFormat* format) {
   // Step 2.
-  TUnopenedContextPtr unopened(ff::avformat_alloc_context());
+  TUnopenedInputPtr unopened = AllocInputContext();
   if (!unopened) throw FFmpegException("avformat_alloc_context failed");
   // Step 3.
   TDictionary params = FormatParameters(FOpt);
@@ -156,37 +150,14 @@ bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInput
   }
 
   // Step 6.
-  ic->flags |= AVFMT_FLAG_NONBLOCK;
-  ic->interrupt_callback = AVIOInterruptCB{EngineInterruptCallback, nullptr};
   TTimeoutRegistration timeout(*this);
   StampIOStart();
 
-  // Step 7. Files are read through the engine's own byte stream, whose waits (a named pipe
-  // without a writer) poll the timeout check; the library's would block in the system call.
+  // Step 7.
   TInputFile input;
-  std::string libName;
-  try {
-    libName = FileNameToLib(fileName);
-  } catch (const EFileNameTooLong& e) {
-    LastErrorMessage = e.Message;
+  if (OpenInput(std::move(unopened), fileName, format, params.Address(), input, LastErrorMessage) < 0)
     return false;
-  }
-  if (const int rc = OpenEngineInput(libName, input.IO); rc < 0) {
-    LastErrorMessage = FormatAVError(fileName, rc);
-    return false;
-  }
-  if (input.IO) {
-    ic->pb = input.IO->Context();
-    ic->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
-  AVFormatContext* opened = unopened.release();  // avformat_open_input frees it on failure
-  const int rc = ff::avformat_open_input(&opened, libName.c_str(), format, params.Address());
-  if (rc < 0) {
-    LastErrorMessage = FormatAVError(fileName, rc);
-    return false;
-  }
-  input.Context.reset(opened);
-  ic = opened;
+  ic = input.Context.get();
 
   // Step 8.
   if (!SelectProgram(ic)) return false;
@@ -217,7 +188,7 @@ bool TCustomFFmpeg::OpenAndProbeInput(const std::string& fileName, const AVInput
   const size_t index = FInputFiles.size();
   input.TsOffset = FOpt.CopyTs ? FOpt.InputTsOffset : FOpt.InputTsOffset - timestamp;
   if (index < FOpt.TsScales.size()) input.TsScales = FOpt.TsScales[index];
-  if (FOpt.Verbose >= 0) ff::av_dump_format(ic, static_cast<int>(index), libName.c_str(), 0);
+  if (FOpt.Verbose >= 0) ff::av_dump_format(ic, static_cast<int>(index), input.LibName.c_str(), 0);
   FInputFiles.push_back(std::move(input));
   for (TInputStreamCodec& codec : codecs) FInputStreamCodecs.push_back(std::move(codec));
   return true;

@@ -4,7 +4,6 @@
 
 #include "engine/runtime/AVCodecStubs.h"
 #include "engine/runtime/AVFormatStubs.h"
-#include "engine/runtime/EngineIO.h"
 #include "engine/runtime/FFLoad.h"
 #include "engine/runtime/FFTypes.h"
 #include "engine/runtime/SwScaleStubs.h"
@@ -18,12 +17,6 @@ TCustomFFmpeg::TCustomFFmpeg(int fileCapacity) : FFileCapacity(std::clamp(fileCa
 }
 
 TCustomFFmpeg::~TCustomFFmpeg() = default;
-
-TInputFile::TInputFile() = default;
-// The context goes before the byte stream it reads from.
-TInputFile::~TInputFile() { Context.reset(); }
-TInputFile::TInputFile(TInputFile&&) noexcept = default;
-TInputFile& TInputFile::operator=(TInputFile&&) noexcept = default;
 
 void TCustomFFmpeg::Log(TLogLevel level, const std::string& text) { FFLogger()->Log(this, level, text); }
 

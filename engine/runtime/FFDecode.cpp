@@ -1,6 +1,7 @@
-// The decoder component of FFDecode.h: opening into the decoder's own pre-allocated context (so
-// the non-blocking flag set before opening stays in effect), the counts from the streams' codec
-// parameters, and the file's properties from the context and its metadata.
+// The decoder component of FFDecode.h: opening through the engine's input opening (into the
+// decoder's own pre-allocated context, so the non-blocking flag set before opening stays in
+// effect), the counts from the streams' codec parameters, and the file's properties from the
+// context and its metadata.
 #include "engine/runtime/FFDecode.h"
 
 #include <climits>
@@ -13,7 +14,6 @@
 #include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFTypes.h"
 #include "engine/runtime/FFUtils.h"
-#include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Environment.h"
 #include "platform/Exception.h"
@@ -21,9 +21,6 @@
 
 namespace vidorant {
 namespace {
-
-// A context from avformat_alloc_context that was not opened yet.
-using TUnopenedContextPtr = TOutputFormatContextPtr;
 
 int64_t TimeOrUnknown(int64_t time) { return time == AV_NOPTS_VALUE ? -1 : time; }
 
@@ -74,43 +71,16 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
     }
   }
 
-  TUnopenedContextPtr unopened(ff::avformat_alloc_context());
-  if (!unopened) {
-    LogError(AV_LOG_ERROR, FormatAVError(fileName, AVERROR(ENOMEM)));
+  TOpenedInput input;
+  std::string error;
+  if (OpenInput(AllocInputContext(), fileName, format, nullptr, input, error) < 0) {
+    LogError(AV_LOG_ERROR, error);
     return false;
   }
-  AVFormatContext* ic = unopened.get();
-  ic->flags |= AVFMT_FLAG_NONBLOCK;
-  ic->interrupt_callback = AVIOInterruptCB{EngineInterruptCallback, nullptr};
+  FInput = std::move(input);
+  FFormatContext = FInput.Context.get();
 
-  std::string libName;
-  try {
-    libName = FileNameToLib(fileName);
-  } catch (const EFileNameTooLong& e) {
-    LogError(AV_LOG_ERROR, e.Message);
-    return false;
-  }
-  std::unique_ptr<TEngineIO> io;
-  if (const int rc = OpenEngineInput(libName, io); rc < 0) {
-    LogError(AV_LOG_ERROR, FormatAVError(fileName, rc));
-    return false;
-  }
-  if (io) {
-    ic->pb = io->Context();
-    ic->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
-  AVFormatContext* opened = unopened.release();  // avformat_open_input frees it on failure
-  if (const int rc = ff::avformat_open_input(&opened, libName.c_str(), format, nullptr); rc < 0) {
-    LogError(AV_LOG_ERROR, FormatAVError(fileName, rc));
-    CloseFile();
-    return false;
-  }
-  // The context goes before its byte stream (CloseContext keeps that order).
-  FIO = std::move(io);
-  FOwnedContext.reset(opened);
-  FFormatContext = opened;
-
-  if (ff::avformat_find_stream_info(opened, nullptr) < 0) {
+  if (ff::avformat_find_stream_info(FFormatContext, nullptr) < 0) {
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
     CloseFile();
     return false;
@@ -122,8 +92,7 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
 
 void TCustomDecoder::CloseContext() {
   FFormatContext = nullptr;
-  FOwnedContext.reset();
-  FIO.reset();
+  FInput = TOpenedInput{};
 }
 
 void TCustomDecoder::CloseFile() {

@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/runtime/EngineIO.h"
 #include "engine/runtime/FFBaseComponent.h"
 #include "engine/runtime/FFPtr.h"
 #include "engine/runtime/FormatConverter.h"
+#include "engine/runtime/InputOpening.h"
 
 namespace vidorant {
 
@@ -65,7 +65,7 @@ public:
   const std::string& LastErrMsg() const { return FLastErrMsg; }
   // The open context, or null; not to be closed by the caller when OwnsContext.
   AVFormatContext* FormatContext() const { return FFormatContext; }
-  bool OwnsContext() const { return FOwnedContext != nullptr; }
+  bool OwnsContext() const { return FInput.Context != nullptr; }
   // The input format forced by the LoadFile that opened the file; empty for detection.
   const std::string& FormatName() const { return FFormatName; }
   int64_t FileSize() const { return FFileSize; }
@@ -81,9 +81,8 @@ public:
 private:
   void CloseContext();
 
-  AVFormatContext* FFormatContext = nullptr;  // the file in hand; owned through FOwnedContext
-  TInputFormatContextPtr FOwnedContext;       // set exactly when the decoder opened the file
-  std::unique_ptr<TEngineIO> FIO;             // the owned context's byte stream, when ours
+  AVFormatContext* FFormatContext = nullptr;  // the file in hand; owned through FInput
+  TOpenedInput FInput;                        // set exactly when the decoder opened the file
   std::string FLastErrMsg;
   std::string FFormatName;
   int64_t FFileSize = -1;

@@ -6,9 +6,9 @@
 #pragma once
 
 #include "engine/core/OptionValues.h"
+#include "engine/core/StreamKind.h"
 #include "engine/runtime/ScalerFlags.h"
 
-#include <array>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -17,10 +17,27 @@
 #include <utility>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/defs.h>
+#include <libavutil/pixfmt.h>
+#include <libavutil/samplefmt.h>
+#include <libswscale/swscale.h>
+}
+
 namespace vidorant {
 
-// Media kinds in the libraries' order, for the per-kind arrays below.
-enum TStreamKind { skVideo = 0, skAudio = 1, skData = 2, skSubtitle = 3 };
+// How output video timestamps follow the input's (the vsync option's numbers).
+enum class TVideoSyncMethod : int32_t {
+  Auto = -1,         // chosen by the output format
+  Passthrough = 0,   // timestamps as decoded
+  ConstantRate = 1,  // pictures duplicated and dropped to hold the frame rate
+  VariableRate = 2,  // pictures dropped, never duplicated
+};
+
+// Audio sync (the async option): none, stretch only at the start, or above that the largest
+// number of samples per second the resampler may stretch or squeeze.
+inline constexpr int32_t AudioSyncNone = 0;
+inline constexpr int32_t AudioSyncStartOnly = 1;
 
 // One bitstream filter of a chain as the option gave it: the filter's name and the whole text
 // (name and, after "=", its arguments).
@@ -37,6 +54,10 @@ struct TOptionState {
   static constexpr int32_t Unlimited32 = std::numeric_limits<int32_t>::max();
   static constexpr int64_t Unlimited64 = std::numeric_limits<int64_t>::max();
   static constexpr float NoAudioQuality = -99999.0f;
+  static constexpr int32_t TopFieldAsInput = -1;
+  static constexpr int32_t NoOutputLoop = -1;
+  static constexpr int32_t UnchangedVolume = 256;  // volume in 1/256
+  static constexpr int64_t UnknownDuration = -1;
 
   std::string FormatName;  // pending format, consumed by the next input or output opening
 
@@ -44,50 +65,40 @@ struct TOptionState {
   int32_t FrameWidth = 0;
   int32_t FrameHeight = 0;
   float FrameAspectRatio = 0;
-  int32_t FramePixFmt = -1;  // AVPixelFormat, -1 none
-  std::array<int32_t, 4> MaxFrames{Unlimited32, Unlimited32, Unlimited32, Unlimited32};
+  AVPixelFormat FramePixFmt = AV_PIX_FMT_NONE;
+  TPerKind<int32_t> MaxFrames{Unlimited32};
   int32_t FrameRateNum = 25;
   int32_t FrameRateDen = 0;
   float VideoQScale = 0;
   std::unique_ptr<TQuantMatrix> IntraMatrix;  // absent until intra_matrix
   std::unique_ptr<TQuantMatrix> InterMatrix;  // absent until inter_matrix
   std::optional<std::string> RcOverride;
-  bool VideoDisable = false;
-  int32_t VideoDiscard = 0;
-  std::optional<std::string> VideoCodecName;
-  uint32_t VideoCodecTag = 0;
-  std::string VideoLanguage;
+  AVDiscard VideoDiscard = AVDISCARD_DEFAULT;  // the default (0) means no level was given
   bool SameQuality = false;
   bool DoDeinterlace = false;
-  int32_t TopFieldFirst = -1;  // -1: as the input
+  int32_t TopFieldFirst = TopFieldAsInput;
   int32_t MeThreshold = 0;
   int32_t IntraDcPrecision = 8;
   bool LoopInput = false;
-  int32_t LoopOutput = -1;  // -1: no loop
+  int32_t LoopOutput = NoOutputLoop;
   bool QpHist = false;
   std::string VideoFilters;
   bool IntraOnly = false;
 
   // Audio.
-  int32_t AudioSampleFmt = -1;  // AVSampleFormat, -1 none
+  AVSampleFormat AudioSampleFmt = AV_SAMPLE_FMT_NONE;
   int32_t AudioSampleRate = 44100;
   int64_t AudioChannelLayout = 0;
   float AudioQScale = NoAudioQuality;
-  bool AudioDisable = false;
   int32_t AudioChannels = 2;
-  std::optional<std::string> AudioCodecName;
-  uint32_t AudioCodecTag = 0;
-  std::string AudioLanguage;
 
-  // Subtitles.
-  bool SubtitleDisable = false;
-  std::optional<std::string> SubtitleCodecName;
-  uint32_t SubtitleCodecTag = 0;
-  std::string SubtitleLanguage;
-
-  bool VideoStreamCopy = false;
-  bool AudioStreamCopy = false;
-  bool SubtitleStreamCopy = false;
+  // Per coded kind (video, audio, subtitle): what the next input or output stream of that kind
+  // takes. A codec name is looked up only when a stream is made; StreamCopy is set by "copy".
+  TPerKind<bool> Disabled{false};
+  TPerKind<std::optional<std::string>> CodecNames;
+  TPerKind<uint32_t> CodecTags{0};
+  TPerKind<std::string> Languages;
+  TPerKind<bool> StreamCopy{false};
 
   float MuxPreload = 0.5f;   // seconds
   float MuxMaxDelay = 0.7f;  // seconds
@@ -102,8 +113,8 @@ struct TOptionState {
   bool DoPSNR = false;
   int32_t DoPass = 0;
   std::string PassLogFileName;
-  int32_t VideoSyncMethod = -1;  // automatic
-  int32_t AudioSyncMethod = 0;
+  TVideoSyncMethod VideoSyncMethod = TVideoSyncMethod::Auto;
+  int32_t AudioSyncMethod = AudioSyncNone;
   float AudioDriftThreshold = 0.1f;  // seconds
   bool CopyTs = false;
   bool CopyTb = false;
@@ -115,7 +126,7 @@ struct TOptionState {
   bool RateEmu = false;
   int32_t VideoChannel = 0;
   std::optional<std::string> VideoStandard;
-  int32_t AudioVolume = 256;  // 256: unchanged
+  int32_t AudioVolume = UnchangedVolume;
   bool ExitOnError = false;
   int32_t Verbose = 1;
   int32_t ThreadCount = 1;
@@ -132,11 +143,15 @@ struct TOptionState {
   // Timestamp scale per stream, per input file (indexed by the input's number; 0 means unset).
   std::vector<std::vector<double>> TsScales;
   std::vector<int32_t> StreamIdMap;  // indexed by output stream
-  std::array<std::vector<TBitstreamFilterEntry>, 3> BitstreamFilters;  // video, audio, subtitle
+  TPerKind<std::vector<TBitstreamFilterEntry>> BitstreamFilters;  // chains of the coded kinds
 
   bool MetadataGlobalAutoCopy = true;
   bool MetadataStreamsAutoCopy = true;
   bool MetadataChaptersAutoCopy = true;
+
+  // µs the progress of the transcode counts against: set with the recording time, raised by
+  // each input that lasts longer.
+  int64_t ExpectedDuration = UnknownDuration;
 };
 
 }  // namespace vidorant

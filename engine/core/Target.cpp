@@ -1,6 +1,6 @@
 // Delivery targets: "vcd", "svcd", "dvd", "dv" and "dv50" in a PAL, NTSC or film norm, each a
 // fixed set of options applied through the same paths as option text.
-#include "engine/core/FFmpeg.h"
+#include "engine/core/TaskOptions.h"
 
 #include "engine/core/FFmpegException.h"
 #include "engine/core/OptionValues.h"
@@ -22,15 +22,15 @@ std::string NormOfRate(double rate) {
 
 }  // namespace
 
-void TCustomFFmpeg::ApplyTarget(const std::string& value) {
+void TTaskOptions::ApplyTarget(const std::string& value) {
   const TTargetName target = SplitTarget(value);
   std::string norm = target.Norm;
   const std::string& type = target.Type;
   if (norm == "auto") {
-    if (FOpt.FrameRateDen == 0) throw FFmpegException("frame_rate is invalid.");
-    norm = NormOfRate(static_cast<double>(FOpt.FrameRateNum) / FOpt.FrameRateDen);
-    for (size_t i = 0; norm.empty() && i < FInputFiles.size(); ++i) {
-      const AVFormatContext* input = FInputFiles[i].Context.get();
+    if (FState.FrameRateDen == 0) throw FFmpegException("frame_rate is invalid.");
+    norm = NormOfRate(static_cast<double>(FState.FrameRateNum) / FState.FrameRateDen);
+    for (int i = 0; norm.empty() && i < FFiles.InputCount(); ++i) {
+      const AVFormatContext* input = FFiles.InputContext(i);
       for (unsigned s = 0; s < input->nb_streams; ++s) {
         const AVStream* stream = input->streams[s];
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
@@ -40,49 +40,49 @@ void TCustomFFmpeg::ApplyTarget(const std::string& value) {
     }
     // Neither the rate nor the inputs tell: PAL, the default norm of the encoder component.
     if (norm.empty()) norm = "pal";
-    if (FOpt.Verbose > 0) Log(llVerbose, Format("Assuming %s for target.", norm == "pal" ? "PAL" : "NTSC"));
+    if (FState.Verbose > 0) Log(llVerbose, Format("Assuming %s for target.", norm == "pal" ? "PAL" : "NTSC"));
   }
   const bool pal = norm == "pal";
   const char* rate = pal ? "25" : norm == "ntsc" ? "30000/1001" : "24000/1001";
   const char* gop = pal ? "15" : "18";
   auto aspectDefault = [&](const char* aspect) {
-    if (FOpt.FrameAspectRatio != 0) return;
-    ParseOption("aspect", aspect);
+    if (FState.FrameAspectRatio != 0) return;
+    Parse("aspect", aspect);
     Log(llInfo, Format("Assuming %s for aspect ratio", aspect));
   };
   auto set = [&](std::initializer_list<std::pair<const char*, const char*>> pairs) {
-    for (const auto& [name, text] : pairs) ParseOption(name, text);
+    for (const auto& [name, text] : pairs) Parse(name, text);
   };
   if (type == "vcd") {
     set({{"vcodec", "mpeg1video"}, {"acodec", "mp2"}, {"f", "vcd"},
          {"s", pal ? "352x288" : "352x240"}, {"r", rate}, {"g", gop}, {"b", "1150000"},
          {"maxrate", "1150000"}, {"minrate", "1150000"}, {"bufsize", "327680"}, {"ab", "224000"},
          {"packetsize", "2324"}, {"muxrate", "1411200"}});
-    FOpt.AudioSampleRate = 44100;
-    FOpt.AudioChannels = 2;
-    FOpt.MuxPreload = 0.44f;
+    FState.AudioSampleRate = 44100;
+    FState.AudioChannels = 2;
+    FState.MuxPreload = 0.44f;
     aspectDefault("4:3");
   } else if (type == "svcd") {
     set({{"vcodec", "mpeg2video"}, {"acodec", "mp2"}, {"f", "svcd"},
          {"s", pal ? "480x576" : "480x480"}, {"r", rate}, {"g", gop}, {"b", "2040000"},
          {"maxrate", "2516000"}, {"minrate", "0"}, {"bufsize", "1835008"},
          {"scan_offset", "1"}, {"ab", "224000"}, {"packetsize", "2324"}});
-    FOpt.AudioSampleRate = 44100;
-    if (FOpt.AudioChannels == 1) FOpt.AudioChannels = 2;
+    FState.AudioSampleRate = 44100;
+    if (FState.AudioChannels == 1) FState.AudioChannels = 2;
     aspectDefault("4:3");
   } else if (type == "dvd") {
     set({{"vcodec", "mpeg2video"}, {"acodec", "ac3"}, {"f", "dvd"},
          {"s", pal ? "720x576" : "720x480"}, {"r", rate}, {"g", gop}, {"b", "6000000"},
          {"maxrate", "9000000"}, {"minrate", "0"}, {"bufsize", "1835008"},
          {"packetsize", "2048"}, {"muxrate", "10080000"}, {"ab", "448000"}});
-    FOpt.AudioSampleRate = 48000;
-    if (FOpt.AudioChannels == 1) FOpt.AudioChannels = 2;
+    FState.AudioSampleRate = 48000;
+    if (FState.AudioChannels == 1) FState.AudioChannels = 2;
     aspectDefault("16:9");
   } else if (type == "dv" || type == "dv50") {
     set({{"f", "dv"}, {"s", pal ? "720x576" : "720x480"},
          {"pix_fmt", type == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p"}, {"r", rate}});
-    FOpt.AudioSampleRate = 48000;
-    FOpt.AudioChannels = 2;
+    FState.AudioSampleRate = 48000;
+    FState.AudioChannels = 2;
   } else {
     throw FFmpegException("Unknown target type");
   }

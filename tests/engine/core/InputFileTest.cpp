@@ -116,7 +116,7 @@ TEST_F(InputFiles, OptionStateTakesTheInputsVideoAndAudioProperties) {
   for (const TProbeCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TTestTask task;
-    ASSERT_TRUE(task.AddInputFile(Make(c.Name, c.Recipe))) << task.LastErrorMessage;
+    ASSERT_TRUE(task.AddInputFile(Make(c.Name, c.Recipe))) << task.LastErrorMessage();
     const TOptionState& o = task.Options();
     EXPECT_EQ(task.InputCount(), 1);
     EXPECT_EQ(task.InputStreamCodecs().size(), task.InputFile(0).Context->nb_streams);
@@ -139,7 +139,7 @@ TEST_F(InputFiles, OptionStateTakesTheInputsVideoAndAudioProperties) {
       EXPECT_EQ(__builtin_popcountll(o.AudioChannelLayout), o.AudioChannels);
     }
     if (c.Recipe.Format != "m4v") {
-      EXPECT_NEAR(static_cast<double>(task.ExpectedDuration), 1e6, 1e5);
+      EXPECT_NEAR(static_cast<double>(task.ExpectedDuration()), 1e6, 1e5);
     }
     // Every stream has its own codec context, made from its parameters.
     for (const TInputStreamCodec& codec : task.InputStreamCodecs()) EXPECT_NE(codec.Context, nullptr);
@@ -151,7 +151,7 @@ TEST_F(InputFiles, VideoWithoutSizeOrAspectGetsFourThirds) {
   recipe.Width = recipe.Height = 0;
   recipe.HeaderOnly = true;
   Task.ParseOption("v", "-1");  // stream information cannot be complete for an empty file
-  ASSERT_TRUE(Task.AddInputFile(Make("nosize", recipe))) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(Make("nosize", recipe))) << Task.LastErrorMessage();
   EXPECT_EQ(Opt.FrameWidth * Opt.FrameHeight, 0);
   EXPECT_FLOAT_EQ(Opt.FrameAspectRatio, 4.0f / 3.0f);
 }
@@ -159,7 +159,7 @@ TEST_F(InputFiles, VideoWithoutSizeOrAspectGetsFourThirds) {
 TEST_F(InputFiles, NoClipStartMeansNoSeekAndAnOffsetThatUndoesTheContainerStart) {
   TVideoRecipe recipe = MpegTsRecipe();
   const std::string file = Make("ts", recipe);
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   AVFormatContext* ic = Task.InputFile(0).Context.get();
   ASSERT_NE(ic->start_time, AV_NOPTS_VALUE);
   EXPECT_GT(ic->start_time, 0);  // MPEG-TS starts its clock above zero
@@ -173,7 +173,7 @@ TEST_F(InputFiles, ClipStartSeeksAndMapsTheStartToTimeZero) {
   recipe.GopSize = 1;  // every picture key: the seek lands on the exact picture
   const std::string file = Make("clip", recipe);
   Task.ParseOption("ss", "2");
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_EQ(Opt.StartTime, 0);
   AVFormatContext* ic = Task.InputFile(0).Context.get();
   const int64_t start = ic->start_time == AV_NOPTS_VALUE ? 0 : ic->start_time;
@@ -188,10 +188,10 @@ TEST_F(InputFiles, TwoInputsTakeTheLongerDurationAndTheClipStartOnlyOnce) {
   TVideoRecipe shorter = MatroskaRecipe();
   shorter.FrameCount = 25;
   Task.ParseOption("ss", "0.4");
-  ASSERT_TRUE(Task.AddInputFile(Make("long", longer))) << Task.LastErrorMessage;
-  ASSERT_TRUE(Task.AddInputFile(Make("short", shorter))) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(Make("long", longer))) << Task.LastErrorMessage();
+  ASSERT_TRUE(Task.AddInputFile(Make("short", shorter))) << Task.LastErrorMessage();
   EXPECT_EQ(Task.InputCount(), 2);
-  EXPECT_NEAR(static_cast<double>(Task.ExpectedDuration), 2e6, 1e5);
+  EXPECT_NEAR(static_cast<double>(Task.ExpectedDuration()), 2e6, 1e5);
   EXPECT_EQ(Task.InputFile(0).TsOffset, -400000);
   ExpectFirstPictureAtTimeZero(Task.InputFile(0), 10);
   EXPECT_EQ(Task.InputFile(1).TsOffset, 0);
@@ -229,10 +229,10 @@ TEST_F(InputFiles, ForcedDecodersThatCannotServeAreRefusedAndConsumed) {
     task.ParseOption("vc", "3");
     task.ParseOption(c.Option, c.Name);
     EXPECT_FALSE(task.AddInputFile(file)) << c.Name;
-    EXPECT_EQ(task.LastErrorMessage, c.Message);
+    EXPECT_EQ(task.LastErrorMessage(), c.Message);
     EXPECT_EQ(task.InputCount(), 0);
     EXPECT_TRUE(task.InputStreamCodecs().empty());
-    EXPECT_FALSE(task.Options().VideoCodecName || task.Options().AudioCodecName || task.Options().SubtitleCodecName);
+    EXPECT_FALSE(task.Options().CodecNames[TStreamKind::Video] || task.Options().CodecNames[TStreamKind::Audio] || task.Options().CodecNames[TStreamKind::Subtitle]);
     EXPECT_EQ(task.Options().VideoChannel, 0);
   }
 }
@@ -241,30 +241,30 @@ TEST_F(InputFiles, ExperimentalDecoderNeedsTheStrictnessToAllowIt) {
   const std::string file = Make("v", WithAudio(AviRecipe(), {{"pcm_s16le", 44100, 2, 440}}));
   Task.ParseOption("acodec", "sonic");
   EXPECT_FALSE(Task.AddInputFile(file));
-  EXPECT_EQ(Task.LastErrorMessage,
+  EXPECT_EQ(Task.LastErrorMessage(),
             "decoder 'sonic' is experimental and might produce bad results.\r\n"
             "Add '-strict experimental' if you want to use it.");
   Task.ParseOption("strict", "experimental");
   Task.ParseOption("acodec", "sonic");
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_STREQ(Task.InputStreamCodecs()[1].Decoder->name, "sonic");
 }
 
 TEST_F(InputFiles, ForcedDecoderIsKeptForItsStream) {
   const std::string file = Make("v", WithAudio(AviRecipe(), {{"pcm_s16le", 44100, 2, 440}}));
   Task.ParseOption("vcodec", "mpeg4");
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   ASSERT_EQ(Task.InputStreamCodecs().size(), 2u);
   ASSERT_NE(Task.InputStreamCodecs()[0].Decoder, nullptr);
   EXPECT_STREQ(Task.InputStreamCodecs()[0].Decoder->name, "mpeg4");
   EXPECT_EQ(Task.InputStreamCodecs()[1].Decoder, nullptr);
-  EXPECT_FALSE(Opt.VideoCodecName);
+  EXPECT_FALSE(Opt.CodecNames[TStreamKind::Video]);
 }
 
 TEST_F(InputFiles, UnopenableFilesReportTheLibrarysErrorText) {
   const std::string missing = Tmp.File("missing.mkv");
   EXPECT_FALSE(Task.AddInputFile(missing));
-  EXPECT_EQ(Task.LastErrorMessage, missing + ": No such file or directory");
+  EXPECT_EQ(Task.LastErrorMessage(), missing + ": No such file or directory");
 
   const std::string garbage = Tmp.File("garbage.bin");
   std::ofstream(garbage) << std::string(4096, '\x5a');
@@ -272,13 +272,13 @@ TEST_F(InputFiles, UnopenableFilesReportTheLibrarysErrorText) {
   const int rc = avformat_open_input(&direct, garbage.c_str(), nullptr, nullptr);
   ASSERT_LT(rc, 0);
   EXPECT_FALSE(Task.AddInputFile(garbage));
-  EXPECT_EQ(Task.LastErrorMessage, FormatAVError(garbage, rc));
+  EXPECT_EQ(Task.LastErrorMessage(), FormatAVError(garbage, rc));
   EXPECT_EQ(Task.InputCount(), 0);
 
   // A name the libraries cannot take is an expected failure too, not an exception.
   const std::string tooLong = Tmp.File(std::string(3000, 'n'));
   EXPECT_FALSE(Task.AddInputFile(tooLong));
-  EXPECT_FALSE(Task.LastErrorMessage.empty());
+  EXPECT_FALSE(Task.LastErrorMessage().empty());
   EXPECT_EQ(Task.InputCount(), 0);
 }
 
@@ -289,10 +289,10 @@ TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
   EXPECT_EQ(Task.InputCount(), 0);
   // The refused name is consumed: the next input opens with detection.
   EXPECT_TRUE(Opt.FormatName.empty());
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_EQ(Task.InputCount(), 1);
   Task.ParseOption("f", "matroska");
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_TRUE(Opt.FormatName.empty());
   EXPECT_STREQ(Task.InputFile(1).Context->iformat->name, "matroska,webm");
 }
@@ -306,12 +306,12 @@ TEST_F(InputFiles, FormatParametersReachRawDemuxers) {
   Task.ParseOption("s", "32x16");
   Task.ParseOption("pix_fmt", "yuv420p");
   Task.ParseOption("r", "10");
-  ASSERT_TRUE(Task.AddInputFile(yuv)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(yuv)) << Task.LastErrorMessage();
   EXPECT_EQ(Opt.FrameWidth, 32);
   EXPECT_EQ(Opt.FrameHeight, 16);
   EXPECT_EQ(Opt.FrameRateNum, 10);
   EXPECT_EQ(Opt.FrameRateDen, 1);
-  EXPECT_NEAR(static_cast<double>(Task.ExpectedDuration), 5e5, 1e3);
+  EXPECT_NEAR(static_cast<double>(Task.ExpectedDuration()), 5e5, 1e3);
 
   const std::string pcm = Tmp.File("raw.pcm");
   std::ofstream(pcm, std::ios::binary) << std::string(8000 * 2, '\0');
@@ -319,7 +319,7 @@ TEST_F(InputFiles, FormatParametersReachRawDemuxers) {
   audio.ParseOption("f", "s16le");
   audio.ParseOption("ar", "8000");
   audio.ParseOption("ac", "1");
-  ASSERT_TRUE(audio.AddInputFile(pcm)) << audio.LastErrorMessage;
+  ASSERT_TRUE(audio.AddInputFile(pcm)) << audio.LastErrorMessage();
   EXPECT_EQ(audio.Options().AudioSampleRate, 8000);
   EXPECT_EQ(audio.Options().AudioChannels, 1);
   EXPECT_EQ(audio.Options().AudioSampleFmt, AV_SAMPLE_FMT_S16);
@@ -329,7 +329,7 @@ TEST_F(InputFiles, ProgramSelectionKeepsOnlyTheProgramsStreams) {
   const std::string file = Make("ts", WithAudio(MpegTsRecipe(), {{"mp2", 44100, 2, 440}}));
   Task.ParseOption("programid", "7");
   EXPECT_FALSE(Task.AddInputFile(file));
-  EXPECT_EQ(Task.LastErrorMessage, "Specified program id not found");
+  EXPECT_EQ(Task.LastErrorMessage(), "Specified program id not found");
   EXPECT_EQ(Opt.ProgramId, 0);
   EXPECT_EQ(Task.InputCount(), 0);
   const int program = [&] {
@@ -341,7 +341,7 @@ TEST_F(InputFiles, ProgramSelectionKeepsOnlyTheProgramsStreams) {
   }();
   ASSERT_GT(program, 0);
   Task.ParseOption("programid", std::to_string(program));
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_EQ(Opt.ProgramId, 0);
   for (unsigned i = 0; i < Task.InputFile(0).Context->nb_streams; ++i)
     EXPECT_NE(Task.InputFile(0).Context->streams[i]->discard, AVDISCARD_ALL);
@@ -364,14 +364,14 @@ TEST_F(InputFiles, DisabledKindsAreDiscarded) {
 TEST_F(InputFiles, BeforeFindStreamInfoSeesTheOpenedContext) {
   const std::string file = Make("v", MatroskaRecipe());
   int calls = 0;
-  Task.OnBeforeFindStreamInfo = [&](TObject* sender, AVFormatContext* context) {
+  Task.SetOnBeforeFindStreamInfo([&](TObject* sender, AVFormatContext* context) {
     ++calls;
     // The timeout check guards the blocking calls while the input opens.
     EXPECT_EQ(FFInterruptCB().Count(), 1u);
     EXPECT_EQ(sender, &Task);
     ASSERT_NE(context, nullptr);
     EXPECT_NE(context->iformat, nullptr);
-  };
+  });
   const size_t checks = FFInterruptCB().Count();
   ASSERT_TRUE(Task.AddInputFile(file));
   EXPECT_EQ(calls, 1);
@@ -394,7 +394,7 @@ TEST_F(InputFiles, InputDescriptionIsLoggedUnlessQuiet) {
 
 TEST_F(InputFiles, NonAsciiNamesOpen) {
   const std::string file = Make("vid\xC3\xA9o \xE6\x98\xA0\xE5\x83\x8F", MatroskaRecipe());
-  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage;
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
   EXPECT_EQ(FirstPictureIndex(Task.InputFile(0).Context.get()), 0);
 }
 
@@ -403,7 +403,7 @@ TEST_F(InputFiles, InputsBeyondTheCapacityAreRefused) {
   TTestTask one(1);
   ASSERT_TRUE(one.AddInputFile(file));
   EXPECT_FALSE(one.AddInputFile(file));
-  EXPECT_EQ(one.LastErrorMessage, "max input files 1 reached");
+  EXPECT_EQ(one.LastErrorMessage(), "max input files 1 reached");
   EXPECT_EQ(one.InputCount(), 1);
 }
 
@@ -419,12 +419,12 @@ protected:
 TEST_F(BlockedInputs, PipeWithoutWriterIsEndedByTheTimeout) {
   const std::string fifo = Fifo();
   TLogCapture log;
-  Task.IOTimeout = 200;
+  Task.SetIOTimeout(200);
   const size_t checks = FFInterruptCB().Count();
   EXPECT_FALSE(Task.AddInputFile(fifo));
   EXPECT_EQ(FFInterruptCB().Count(), checks);
   EXPECT_TRUE(log.Has(llInfo, "connecting/reading/writing timeout"));
-  EXPECT_EQ(Task.LastErrorMessage, FormatAVError(fifo, AVERROR_EXIT));
+  EXPECT_EQ(Task.LastErrorMessage(), FormatAVError(fifo, AVERROR_EXIT));
   EXPECT_EQ(Task.InputCount(), 0);
   // The check is gone with the opening: the thread's next blocking call is not interrupted.
   EXPECT_FALSE(Task.IOTimedOut());
@@ -434,7 +434,7 @@ TEST_F(BlockedInputs, PipeWithoutWriterIsEndedByTheTimeout) {
 TEST_F(BlockedInputs, CancelEndsAnOpeningEvenWithoutATimeout) {
   const std::string fifo = Fifo();
   TLogCapture log;
-  Task.IOTimeout = 0;
+  Task.SetIOTimeout(0);
   const size_t checks = FFInterruptCB().Count();
   std::thread canceller([&] {
     // The opening has registered its check; from there on one cancel must be enough.
@@ -452,8 +452,8 @@ TEST_F(BlockedInputs, CancelEndsAnOpeningEvenWithoutATimeout) {
 TEST_F(InputFiles, CancelBeforeALaterStepOfTheOpeningIsKept) {
   const std::string file = Make("v", MatroskaRecipe());
   TLogCapture log;
-  Task.IOTimeout = 0;
-  Task.OnBeforeFindStreamInfo = [&](TObject*, AVFormatContext*) { Task.CancelIO(); };
+  Task.SetIOTimeout(0);
+  Task.SetOnBeforeFindStreamInfo([&](TObject*, AVFormatContext*) { Task.CancelIO(); });
   // A container whose header tells every stream's parameters may still be added.
   Task.AddInputFile(file);
   EXPECT_TRUE(log.Has(llInfo, "connecting/reading/writing canceled"));

@@ -45,8 +45,8 @@ TEST_F(TaskOptions, FreshTaskHasTheDocumentedDefaults) {
   EXPECT_EQ(Opt.FrameRateDen, 0);
   EXPECT_EQ(Opt.FramePixFmt, -1);
   EXPECT_EQ(Opt.AudioSampleFmt, -1);
-  EXPECT_EQ(Opt.MaxFrames[skVideo], 2147483647);
-  EXPECT_EQ(Opt.MaxFrames[skSubtitle], 2147483647);
+  EXPECT_EQ(Opt.MaxFrames[TStreamKind::Video], 2147483647);
+  EXPECT_EQ(Opt.MaxFrames[TStreamKind::Subtitle], 2147483647);
   EXPECT_EQ(Opt.AudioSampleRate, 44100);
   EXPECT_EQ(Opt.AudioChannels, 2);
   EXPECT_FLOAT_EQ(Opt.AudioQScale, -99999.0f);
@@ -56,7 +56,7 @@ TEST_F(TaskOptions, FreshTaskHasTheDocumentedDefaults) {
   EXPECT_EQ(Opt.IntraDcPrecision, 8);
   EXPECT_EQ(Opt.TopFieldFirst, -1);
   EXPECT_EQ(Opt.LoopOutput, -1);
-  EXPECT_EQ(Opt.VideoSyncMethod, -1);
+  EXPECT_EQ(Opt.VideoSyncMethod, TVideoSyncMethod::Auto);
   EXPECT_FLOAT_EQ(Opt.AudioDriftThreshold, 0.1f);
   EXPECT_EQ(Opt.AudioVolume, 256);
   EXPECT_EQ(Opt.Verbose, 1);
@@ -65,10 +65,10 @@ TEST_F(TaskOptions, FreshTaskHasTheDocumentedDefaults) {
   EXPECT_EQ(Opt.SwsFlags, TScalerFlags::Bicubic);
   EXPECT_TRUE(Opt.MetadataGlobalAutoCopy && Opt.MetadataStreamsAutoCopy && Opt.MetadataChaptersAutoCopy);
   EXPECT_FALSE(Opt.IntraMatrix);
-  EXPECT_FALSE(Opt.VideoCodecName);
-  EXPECT_EQ(Task.ExpectedDuration, -1);
-  EXPECT_TRUE(Task.RaiseOptionErrors);
-  EXPECT_EQ(Task.IOTimeout, 10000);
+  EXPECT_FALSE(Opt.CodecNames[TStreamKind::Video]);
+  EXPECT_EQ(Task.ExpectedDuration(), -1);
+  EXPECT_TRUE(Task.RaiseOptionErrors());
+  EXPECT_EQ(Task.IOTimeout(), 10000);
 }
 
 // One row per option: the value given and how the state must read afterwards.
@@ -91,7 +91,7 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
       {"itsscale", "1:2.5", [](auto& o) { return o.TsScales.size() == 1 && o.TsScales[0].size() == 2 && o.TsScales[0][1] == 2.5; }},
       {"timestamp", "2000-01-01T00:00:00Z", [](auto& o) { return o.RecordingTimestamp == 946684800; }},
       {"metadata", "title=A=B", [](auto& o) { return o.PendingMetadata.size() == 1 && o.PendingMetadata[0].first == "title" && o.PendingMetadata[0].second == "A=B"; }},
-      {"dframes", "7", [](auto& o) { return o.MaxFrames[skData] == 7; }},
+      {"dframes", "7", [](auto& o) { return o.MaxFrames[TStreamKind::Data] == 7; }},
       {"dump", "", [](auto& o) { return o.DoPktDump; }},
       {"hex", "1", [](auto& o) { return o.DoHexDump; }},
       {"re", "", [](auto& o) { return o.RateEmu; }},
@@ -99,7 +99,7 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
       {"loop_output", "3", [](auto& o) { return o.LoopOutput == 3; }},
       {"v", "-1", [](auto& o) { return o.Verbose == -1; }},
       {"threads", "4", [](auto& o) { return o.ThreadCount == 4; }},
-      {"vsync", "2", [](auto& o) { return o.VideoSyncMethod == 2; }},
+      {"vsync", "2", [](auto& o) { return o.VideoSyncMethod == TVideoSyncMethod::VariableRate; }},
       {"async", "1", [](auto& o) { return o.AudioSyncMethod == 1; }},
       {"adrift_threshold", "0.25", [](auto& o) { return o.AudioDriftThreshold == 0.25f; }},
       {"vglobal", "2", [](auto& o) { return o.VideoGlobalHeader == 2; }},
@@ -110,19 +110,19 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
       {"programid", "3", [](auto& o) { return o.ProgramId == 3; }},
       {"xerror", "", [](auto& o) { return o.ExitOnError; }},
       {"copyinkf", "1", [](auto& o) { return o.CopyInitialNonKeyFrames == 1; }},
-      {"vframes", "50", [](auto& o) { return o.MaxFrames[skVideo] == 50; }},
+      {"vframes", "50", [](auto& o) { return o.MaxFrames[TStreamKind::Video] == 50; }},
       {"r", "ntsc", [](auto& o) { return o.FrameRateNum == 30000 && o.FrameRateDen == 1001; }},
       {"s", "cif", [](auto& o) { return o.FrameWidth == 352 && o.FrameHeight == 288; }},
       {"aspect", "16:9", [](auto& o) { return o.FrameAspectRatio == 1.7777778f; }},
       {"pix_fmt", "bgr24", [](auto& o) { return o.FramePixFmt == AV_PIX_FMT_BGR24; }},
       {"intra", "", [](auto& o) { return o.IntraOnly; }},
-      {"vn", "", [](auto& o) { return o.VideoDisable; }},
+      {"vn", "", [](auto& o) { return o.Disabled[TStreamKind::Video]; }},
       {"vdt", "16", [](auto& o) { return o.VideoDiscard == 16; }},
       {"qscale", "2.5", [](auto& o) { return o.VideoQScale == 2.5f; }},
       {"rc_override", "0,100,2", [](auto& o) { return o.RcOverride == "0,100,2"; }},
-      {"vcodec", "mpeg4", [](auto& o) { return o.VideoCodecName == "mpeg4"; }},
-      {"acodec", "copy", [](auto& o) { return o.AudioStreamCopy && !o.AudioCodecName; }},
-      {"scodec", "ass", [](auto& o) { return o.SubtitleCodecName == "ass"; }},
+      {"vcodec", "mpeg4", [](auto& o) { return o.CodecNames[TStreamKind::Video] == "mpeg4"; }},
+      {"acodec", "copy", [](auto& o) { return o.StreamCopy[TStreamKind::Audio] && !o.CodecNames[TStreamKind::Audio]; }},
+      {"scodec", "ass", [](auto& o) { return o.CodecNames[TStreamKind::Subtitle] == "ass"; }},
       {"me_threshold", "5", [](auto& o) { return o.MeThreshold == 5; }},
       {"sameq", "", [](auto& o) { return o.SameQuality; }},
       {"pass", "2", [](auto& o) { return o.DoPass == 2; }},
@@ -142,30 +142,30 @@ TEST_F(TaskOptions, EveryOptionNameReachesItsField) {
       {"vfilters", "hflip", [](auto& o) { return o.VideoFilters == "hflip"; }},
       {"top", "1", [](auto& o) { return o.TopFieldFirst == 1; }},
       {"dc", "10", [](auto& o) { return o.IntraDcPrecision == 10; }},
-      {"atag", "mp4a", [](auto& o) { return o.AudioCodecTag == 0x6134706Du; }},
-      {"stag", "7", [](auto& o) { return o.SubtitleCodecTag == 7u; }},
-      {"vlang", "eng", [](auto& o) { return o.VideoLanguage == "eng"; }},
-      {"alang", "deu", [](auto& o) { return o.AudioLanguage == "deu"; }},
-      {"slang", "fra", [](auto& o) { return o.SubtitleLanguage == "fra"; }},
+      {"atag", "mp4a", [](auto& o) { return o.CodecTags[TStreamKind::Audio] == 0x6134706Du; }},
+      {"stag", "7", [](auto& o) { return o.CodecTags[TStreamKind::Subtitle] == 7u; }},
+      {"vlang", "eng", [](auto& o) { return o.Languages[TStreamKind::Video] == "eng"; }},
+      {"alang", "deu", [](auto& o) { return o.Languages[TStreamKind::Audio] == "deu"; }},
+      {"slang", "fra", [](auto& o) { return o.Languages[TStreamKind::Subtitle] == "fra"; }},
       {"qphist", "", [](auto& o) { return o.QpHist; }},
       {"force_fps", "", [](auto& o) { return o.ForceFps; }},
       {"force_key_frames", "0,1.5", [](auto& o) { return o.ForcedKeyFrames == "0,1.5"; }},
-      {"aframes", "9", [](auto& o) { return o.MaxFrames[skAudio] == 9; }},
+      {"aframes", "9", [](auto& o) { return o.MaxFrames[TStreamKind::Audio] == 9; }},
       {"aq", "3", [](auto& o) { return o.AudioQScale == 3.0f; }},
       {"ar", "22050", [](auto& o) { return o.AudioSampleRate == 22050; }},
       {"ac", "1", [](auto& o) { return o.AudioChannels == 1; }},
-      {"an", "", [](auto& o) { return o.AudioDisable; }},
+      {"an", "", [](auto& o) { return o.Disabled[TStreamKind::Audio]; }},
       {"vol", "512", [](auto& o) { return o.AudioVolume == 512; }},
       {"sample_fmt", "fltp", [](auto& o) { return o.AudioSampleFmt == AV_SAMPLE_FMT_FLTP; }},
-      {"sn", "", [](auto& o) { return o.SubtitleDisable; }},
+      {"sn", "", [](auto& o) { return o.Disabled[TStreamKind::Subtitle]; }},
       {"vc", "2", [](auto& o) { return o.VideoChannel == 2; }},
       {"tvstd", "pal", [](auto& o) { return o.VideoStandard == "pal"; }},
       {"isync", "", [](auto& o) { return o.InputSync; }},
       {"muxdelay", "0.3", [](auto& o) { return o.MuxMaxDelay == 0.3f; }},
       {"muxpreload", "0.2", [](auto& o) { return o.MuxPreload == 0.2f; }},
-      {"vbsf", "h264_mp4toannexb", [](auto& o) { return o.BitstreamFilters[0].size() == 1 && o.BitstreamFilters[0][0].Name == "h264_mp4toannexb"; }},
-      {"absf", "aac_adtstoasc", [](auto& o) { return o.BitstreamFilters[1].size() == 1; }},
-      {"sbsf", "null", [](auto& o) { return o.BitstreamFilters[2].size() == 1; }},
+      {"vbsf", "h264_mp4toannexb", [](auto& o) { return o.BitstreamFilters[TStreamKind::Video].size() == 1 && o.BitstreamFilters[TStreamKind::Video][0].Name == "h264_mp4toannexb"; }},
+      {"absf", "aac_adtstoasc", [](auto& o) { return o.BitstreamFilters[TStreamKind::Audio].size() == 1; }},
+      {"sbsf", "null", [](auto& o) { return o.BitstreamFilters[TStreamKind::Subtitle].size() == 1; }},
   };
   for (const TEffect& e : effects) {
     TTestTask task;
@@ -249,9 +249,9 @@ TEST_F(TaskOptions, VstatsOffFreesTheStatisticsFileName) {
 
 TEST_F(TaskOptions, AudioSwitchOffAndOnAgain) {
   Task.ParseOption("an", "");
-  EXPECT_TRUE(Opt.AudioDisable);
+  EXPECT_TRUE(Opt.Disabled[TStreamKind::Audio]);
   Task.ParseOption("an", "0");
-  EXPECT_FALSE(Opt.AudioDisable);
+  EXPECT_FALSE(Opt.Disabled[TStreamKind::Audio]);
 }
 
 TEST_F(TaskOptions, NonPositiveSampleRateAndChannelsAreIgnored) {
@@ -265,12 +265,12 @@ TEST_F(TaskOptions, NonPositiveSampleRateAndChannelsAreIgnored) {
 
 TEST_F(TaskOptions, CodecCopyThenNameKeepsCopyAndStoresName) {
   Task.ParseOption("vcodec", "copy");
-  EXPECT_TRUE(Opt.VideoStreamCopy);
+  EXPECT_TRUE(Opt.StreamCopy[TStreamKind::Video]);
   Task.ParseOption("vcodec", "");
-  EXPECT_FALSE(Opt.VideoCodecName);
+  EXPECT_FALSE(Opt.CodecNames[TStreamKind::Video]);
   Task.ParseOption("vcodec", "mpeg4");
-  EXPECT_TRUE(Opt.VideoStreamCopy);
-  EXPECT_EQ(Opt.VideoCodecName, "mpeg4");
+  EXPECT_TRUE(Opt.StreamCopy[TStreamKind::Video]);
+  EXPECT_EQ(Opt.CodecNames[TStreamKind::Video], "mpeg4");
 }
 
 TEST_F(TaskOptions, LowBitRateWarnsAndKiloBitsDoNot) {
@@ -297,14 +297,14 @@ TEST_F(TaskOptions, LowBitRateWarnsAndKiloBitsDoNot) {
 
 TEST_F(TaskOptions, CodecTagsFromLettersAndNumbers) {
   Task.ParseOption("vtag", "XVID");
-  EXPECT_EQ(Opt.VideoCodecTag & 0xFF, uint32_t('X'));
-  EXPECT_EQ(Opt.VideoCodecTag, 0x44495658u);
+  EXPECT_EQ(Opt.CodecTags[TStreamKind::Video] & 0xFF, uint32_t('X'));
+  EXPECT_EQ(Opt.CodecTags[TStreamKind::Video], 0x44495658u);
   Task.ParseOption("vtag", "1234");
-  EXPECT_EQ(Opt.VideoCodecTag, 1234u);
+  EXPECT_EQ(Opt.CodecTags[TStreamKind::Video], 1234u);
   Task.ParseOption("vtag", "");
-  EXPECT_EQ(Opt.VideoCodecTag, 1234u);
+  EXPECT_EQ(Opt.CodecTags[TStreamKind::Video], 1234u);
   EXPECT_THROW(Task.ParseOption("vtag", "XVIDX"), EAssertionFailed);
-  EXPECT_EQ(Opt.VideoCodecTag, 1234u);
+  EXPECT_EQ(Opt.CodecTags[TStreamKind::Video], 1234u);
 }
 
 TEST_F(TaskOptions, StreamIdGrowsTheMap) {
@@ -318,7 +318,7 @@ TEST_F(TaskOptions, StreamIdGrowsTheMap) {
 }
 
 TEST_F(TaskOptions, UnknownNameIsIgnoredWhenOptionErrorsAreOff) {
-  Task.RaiseOptionErrors = false;
+  Task.SetRaiseOptionErrors(false);
   Task.ParseOption("s", "32x16");
   EXPECT_NO_THROW(Task.ParseOption("no_such_option_anywhere", "1"));
   EXPECT_FALSE(Task.HasGenericOption("no_such_option_anywhere"));
@@ -356,15 +356,15 @@ TEST_F(TaskOptions, MatrixIsAllocatedOnFirstUseAndKeptOnSyntaxError) {
 TEST_F(TaskOptions, BitstreamFiltersAppendToTheChainOfTheirKind) {
   Task.ParseOption("vbsf", "");
   Task.ParseOption("vbsf", "=dump_extra");
-  EXPECT_TRUE(Opt.BitstreamFilters[0].empty());
+  EXPECT_TRUE(Opt.BitstreamFilters[TStreamKind::Video].empty());
   Task.ParseOption("vbsf", "dump_extra=freq=keyframe");
   Task.ParseOption("vbsf", "remove_extra");
-  ASSERT_EQ(Opt.BitstreamFilters[0].size(), 2u);
-  EXPECT_EQ(Opt.BitstreamFilters[0][0].Name, "dump_extra");
-  EXPECT_EQ(Opt.BitstreamFilters[0][0].Text, "dump_extra=freq=keyframe");
-  EXPECT_EQ(Opt.BitstreamFilters[0][1].Name, "remove_extra");
+  ASSERT_EQ(Opt.BitstreamFilters[TStreamKind::Video].size(), 2u);
+  EXPECT_EQ(Opt.BitstreamFilters[TStreamKind::Video][0].Name, "dump_extra");
+  EXPECT_EQ(Opt.BitstreamFilters[TStreamKind::Video][0].Text, "dump_extra=freq=keyframe");
+  EXPECT_EQ(Opt.BitstreamFilters[TStreamKind::Video][1].Name, "remove_extra");
   EXPECT_EQ(Refusal("absf", " bogus "), "Unknown bitstream filter bogus");
-  EXPECT_TRUE(Opt.BitstreamFilters[1].empty());
+  EXPECT_TRUE(Opt.BitstreamFilters[TStreamKind::Audio].empty());
 }
 
 TEST_F(TaskOptions, InformationalNamesLogAndChangeNothing) {
@@ -415,15 +415,15 @@ TEST_F(TaskOptions, LogLevelByName) {
 TEST_F(TaskOptions, DirectSettersIgnoreTheirNoValueMarkers) {
   Task.SetRecordingTime(NoValue);
   EXPECT_EQ(Opt.RecordingTime, INT64_MAX);
-  EXPECT_EQ(Task.ExpectedDuration, -1);
+  EXPECT_EQ(Task.ExpectedDuration(), -1);
   Task.SetRecordingTime(3000000);
   EXPECT_EQ(Opt.RecordingTime, 3000000);
-  EXPECT_EQ(Task.ExpectedDuration, 3000000);
+  EXPECT_EQ(Task.ExpectedDuration(), 3000000);
   Task.SetStartTime(NoValue);
   EXPECT_EQ(Opt.StartTime, 0);
   Task.SetStartTime(1000000);
   EXPECT_EQ(Opt.StartTime, 1000000);
-  EXPECT_EQ(Task.ExpectedDuration, 3000000);
+  EXPECT_EQ(Task.ExpectedDuration(), 3000000);
   Task.SetProgramId(-1);
   Task.SetAudioVolume(-5);
   EXPECT_EQ(Opt.ProgramId, 0);
@@ -445,7 +445,7 @@ TEST_F(TaskOptions, DirectSettersIgnoreTheirNoValueMarkers) {
   Task.SetVerbosity(-1);
   Task.SetFormatName("rawrgb");
   EXPECT_EQ(Opt.AudioSyncMethod, 1);
-  EXPECT_EQ(Opt.VideoSyncMethod, 0);
+  EXPECT_EQ(Opt.VideoSyncMethod, TVideoSyncMethod::Passthrough);
   EXPECT_EQ(Opt.Verbose, -1);
   EXPECT_EQ(Opt.FormatName, "rawrgb");
 }
@@ -457,14 +457,14 @@ TEST_F(TaskOptions, ResetOptionsRestoresTheDefaults) {
   Task.ResetOptions();
   EXPECT_EQ(Opt.FrameWidth, 0);
   EXPECT_EQ(Opt.RecordingTime, INT64_MAX);
-  EXPECT_EQ(Task.ExpectedDuration, -1);
+  EXPECT_EQ(Task.ExpectedDuration(), -1);
   EXPECT_FALSE(Task.HasGenericOption("g"));
 }
 
 TEST_F(TaskOptions, TargetsSetTheirNormsSizesAndAudio) {
   Task.ParseOption("target", "pal-vcd");
-  EXPECT_EQ(Opt.VideoCodecName, "mpeg1video");
-  EXPECT_EQ(Opt.AudioCodecName, "mp2");
+  EXPECT_EQ(Opt.CodecNames[TStreamKind::Video], "mpeg1video");
+  EXPECT_EQ(Opt.CodecNames[TStreamKind::Audio], "mp2");
   EXPECT_EQ(Opt.FormatName, "vcd");
   EXPECT_EQ(Opt.FrameWidth, 352);
   EXPECT_EQ(Opt.FrameHeight, 288);
@@ -542,7 +542,7 @@ protected:
 TEST_F(TaskPresets, FileLinesSetCodecsAndGenericOptions) {
   const std::string file = PresetFile("good.ffpreset", "# mine\r\nVCODEC=mpeg4\r\ng=24\r\n\r\nbf=2\r\n");
   Task.ParseOption("fpre", file);
-  EXPECT_EQ(Opt.VideoCodecName, "mpeg4");
+  EXPECT_EQ(Opt.CodecNames[TStreamKind::Video], "mpeg4");
   EXPECT_TRUE(Task.HasGenericOption("g"));
   EXPECT_TRUE(Task.HasGenericOption("bf"));
   Task.ParseOption("vpre", "");  // ignored
@@ -559,7 +559,7 @@ TEST_F(TaskPresets, RefusedPairCarriesTheStoresMessage) {
   EXPECT_EQ(Refusal("fpre", file),
             "Invalid value \"many\" for option \"g\"\r\n" + file +
                 ": Invalid option or argument: \"g=many\", parsed as \"g\" = \"many\"");
-  Task.RaiseOptionErrors = false;
+  Task.SetRaiseOptionErrors(false);
   EXPECT_EQ(Refusal("fpre", file), "");
 }
 

@@ -50,7 +50,7 @@ bool TLogCapture::Contains(const std::string& text) const {
 }
 
 bool TTestTask::HasGenericOption(const std::string& name) const {
-  for (const TStoredOption& option : FOptionContext.Options)
+  for (const TStoredOption& option : GenericOptions().Options)
     if (option.Name == name) return true;
   return false;
 }

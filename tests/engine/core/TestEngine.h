@@ -37,12 +37,11 @@ private:
   TLogLevel FOldLevel;
 };
 
-// A task whose protected state the tests can read.
+// A task with the tests' question about its generic store.
 class TTestTask : public TCustomFFmpeg {
 public:
   explicit TTestTask(int capacity = 20) : TCustomFFmpeg(capacity) {}
-  const OptionContext& GenericOptions() const { return FOptionContext; }
-  // True when the OptionContext stored an option of that name.
+  // True when the generic store kept an option of that name.
   bool HasGenericOption(const std::string& name) const;
 };
 

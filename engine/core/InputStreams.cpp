@@ -31,7 +31,10 @@ std::vector<TInputStreamCodec> TInputSet::SetUpStreams(AVFormatContext* ic, TTas
     if (!kind && type != AVMEDIA_TYPE_ATTACHMENT) throw FFmpegException("invalid codec_type");
     TInputStreamCodec codec;
     if (kind) codec.Decoder = forced[*kind];
-    codec.Context.reset(ff::avcodec_alloc_context3(nullptr));
+    // Made for the decoder it will be opened with (the named one, else the one of its codec id),
+    // so that the decoder's private options have their place in it from the start.
+    const AVCodec* decoder = codec.Decoder ? codec.Decoder : ff::avcodec_find_decoder(st->codecpar->codec_id);
+    codec.Context.reset(ff::avcodec_alloc_context3(decoder));
     if (!codec.Context || ff::avcodec_parameters_to_context(codec.Context.get(), st->codecpar) < 0)
       throw FFmpegException("avcodec_alloc_context3 failed");
     AVCodecContext* dec = codec.Context.get();
@@ -39,10 +42,10 @@ std::vector<TInputStreamCodec> TInputSet::SetUpStreams(AVFormatContext* ic, TTas
     dec->pkt_timebase = st->time_base;
     switch (type) {
       case AVMEDIA_TYPE_VIDEO:
-        SetUpVideoStream(st, dec, codec.Decoder, options);
+        SetUpVideoStream(st, dec, decoder, options);
         break;
       case AVMEDIA_TYPE_AUDIO:
-        SetUpAudioStream(st, dec, codec.Decoder, options);
+        SetUpAudioStream(st, dec, decoder, options);
         break;
       case AVMEDIA_TYPE_SUBTITLE:
         if (opt.Disabled[TStreamKind::Subtitle]) st->discard = AVDISCARD_ALL;

@@ -1,8 +1,14 @@
 // The options part of TaskOptions.h: its reset, the direct setters the encoder component uses
-// instead of option text.
+// instead of option text, and the private codec options handed to an opening codec.
 #include "engine/core/TaskOptions.h"
 
+#include "engine/runtime/AVUtilStubs.h"
 #include "engine/runtime/FFTypes.h"
+
+extern "C" {
+#include <libavcodec/codec.h>
+#include <libavutil/opt.h>
+}
 
 namespace vidorant {
 
@@ -54,5 +60,19 @@ void TTaskOptions::SetMuxPreload(float seconds) {
 
 void TTaskOptions::SetVerbosity(int32_t verbosity) { FState.Verbose = verbosity; }
 void TTaskOptions::SetFormatName(const std::string& name) { FState.FormatName = name; }
+
+TDictionary TTaskOptions::PrivateCodecOptions(const AVCodec* codec, int flagMask) const {
+  TDictionary options;
+  if (!codec || !codec->priv_class) return options;
+  // The codec's option table, searched without an instance of its private data.
+  void* table = const_cast<const AVClass**>(&codec->priv_class);
+  for (const TStoredOption& stored : FGeneric.Options) {
+    if (!stored.Value) continue;  // taken by a common option table, applied through it
+    const AVOption* option = ff::av_opt_find(table, stored.Name.c_str(), nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+    if (option && (option->flags & flagMask) == flagMask)
+      ff::av_dict_set(options.Address(), stored.Name.c_str(), stored.Value->c_str(), 0);
+  }
+  return options;
+}
 
 }  // namespace vidorant

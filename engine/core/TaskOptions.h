@@ -74,6 +74,12 @@ public:
   const TFrameHookChain& FrameHooks() const { return FFrameHooks; }
   bool FrameHooksActive() const { return FFrameHooksActive; }
 
+  // Private options of the codec among the stored generic options, for avcodec_open2: those
+  // whose flags have every bit of flagMask (AV_OPT_FLAG_DECODING_PARAM for a decoder,
+  // AV_OPT_FLAG_ENCODING_PARAM for an encoder). The codec's common options reach its context
+  // through ApplyOptions; these exist only once the codec's private data does.
+  TDictionary PrivateCodecOptions(const AVCodec* codec, int flagMask) const;
+
   void Log(TLogLevel level, const std::string& text) const;
 
 private:

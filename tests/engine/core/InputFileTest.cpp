@@ -17,6 +17,10 @@
 #include <fstream>
 #include <thread>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 namespace vidorant::testing {
 namespace {
 
@@ -405,6 +409,28 @@ TEST_F(InputFiles, InputsBeyondTheCapacityAreRefused) {
   EXPECT_FALSE(one.AddInputFile(file));
   EXPECT_EQ(one.LastErrorMessage(), "max input files 1 reached");
   EXPECT_EQ(one.InputCount(), 1);
+}
+
+// A decoder's private option (h264's x264_build) given before the input reaches the decoder the
+// stream is opened with, through the options the task hands to the opening.
+TEST_F(InputFiles, PrivateDecoderOptionReachesTheOpenedDecoder) {
+  TVideoRecipe recipe = MatroskaRecipe();
+  recipe.VideoCodec = "libx264";
+  const std::string file = Make("h264", recipe);
+  Task.ParseOption("x264_build", "150");
+  ASSERT_TRUE(Task.AddInputFile(file)) << Task.LastErrorMessage();
+  AVCodecContext* context = Task.InputStreamCodecs()[0].Context.get();
+  const AVCodec* decoder = avcodec_find_decoder(context->codec_id);
+  ASSERT_STREQ(decoder->name, "h264");
+  TDictionary options = Task.OptionSet().PrivateCodecOptions(decoder, AV_OPT_FLAG_DECODING_PARAM);
+  ASSERT_EQ(avcodec_open2(context, decoder, options.Address()), 0);
+  int64_t build = 0;
+  ASSERT_GE(av_opt_get_int(context, "x264_build", AV_OPT_SEARCH_CHILDREN, &build), 0);
+  EXPECT_EQ(build, 150);
+  // An option of another codec stays out of the h264 decoder's dictionary.
+  TTestTask other;
+  other.ParseOption("preset", "slow");
+  EXPECT_EQ(other.OptionSet().PrivateCodecOptions(decoder, AV_OPT_FLAG_DECODING_PARAM).Get(), nullptr);
 }
 
 class BlockedInputs : public InputFiles {

@@ -71,6 +71,10 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
     }
   }
 
+  // Opening and probing wait on the file; a pipe nobody writes to would keep them waiting for
+  // ever, so each step gets the timeout.
+  TIOTimeoutScope guard(FIOTimeout);
+  FIOTimeout.Stamp();
   TOpenedInput input;
   std::string error;
   if (OpenInput(AllocInputContext(), fileName, format, nullptr, input, error) < 0) {
@@ -80,6 +84,7 @@ bool TCustomDecoder::LoadFile(const std::string& fileName, const std::string& fo
   FInput = std::move(input);
   FFormatContext = FInput.Context.get();
 
+  FIOTimeout.Stamp();
   if (ff::avformat_find_stream_info(FFormatContext, nullptr) < 0) {
     FLastErrMsg = Format("%s: could not find codec parameters", fileName.c_str());
     CloseFile();

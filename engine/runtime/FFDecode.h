@@ -13,6 +13,7 @@
 #include "engine/runtime/FFBaseComponent.h"
 #include "engine/runtime/FFPtr.h"
 #include "engine/runtime/FormatConverter.h"
+#include "engine/runtime/IOTimeout.h"
 #include "engine/runtime/InputOpening.h"
 
 namespace vidorant {
@@ -62,6 +63,11 @@ public:
   // (AV_LOG_ERROR, AV_LOG_WARNING, ...) falls in, and keeps it as LastErrMsg.
   void LogError(int libraryLevel, const std::string& text);
 
+  // Milliseconds an opening or probing step may wait (a pipe nobody writes to); 0 or less: no
+  // limit. Default: the task's default.
+  int32_t IOTimeout() const { return FIOTimeout.Timeout(); }
+  void SetIOTimeout(int32_t milliseconds) { FIOTimeout.SetTimeout(milliseconds); }
+
   const std::string& LastErrMsg() const { return FLastErrMsg; }
   // The open context, or null; not to be closed by the caller when OwnsContext.
   AVFormatContext* FormatContext() const { return FFormatContext; }
@@ -83,6 +89,7 @@ private:
 
   AVFormatContext* FFormatContext = nullptr;  // the file in hand; owned through FInput
   TOpenedInput FInput;                        // set exactly when the decoder opened the file
+  TIOTimeout FIOTimeout{this};
   std::string FLastErrMsg;
   std::string FFormatName;
   int64_t FFileSize = -1;

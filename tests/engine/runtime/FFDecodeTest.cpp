@@ -3,6 +3,8 @@
 // narrow character set cannot carry, and contexts attached from outside.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -19,6 +21,7 @@ extern "C" {
 #include "engine/runtime/AVErrorText.h"
 #include "engine/runtime/FFDecode.h"
 #include "engine/runtime/FFLog.h"
+#include "engine/runtime/InterruptCB.h"
 #include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Exception.h"
 #include "tests/fixtures/TempFolder.h"
@@ -365,6 +368,25 @@ TEST(FFDecoderLibraries, EachMissingLibraryIsNamedInOrderByLoadAndAttach) {
     }
     EXPECT_NO_THROW(decoder.CheckLibraries());
   });
+}
+
+// A named pipe nobody writes to: the decoder gives up after its I/O timeout instead of waiting
+// for ever, reports the interrupted opening, and leaves no check registered behind.
+TEST_F(FFDecoderTest, PipeWithoutWriterIsEndedByTheTimeout) {
+  const std::string fifo = Folder.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TDecoderLog log;
+  TFFDecoder decoder;
+  EXPECT_EQ(decoder.IOTimeout(), 10000);
+  decoder.SetIOTimeout(200);
+  const size_t checks = FFInterruptCB().Count();
+  EXPECT_FALSE(decoder.LoadFile(fifo));
+  EXPECT_EQ(decoder.LastErrMsg(), FormatAVError(fifo, AVERROR_EXIT));
+  ExpectEmpty(decoder);
+  EXPECT_EQ(FFInterruptCB().Count(), checks);
+  bool timedOut = false;
+  for (const auto& line : log.From(&decoder)) timedOut |= line.Text == "connecting/reading/writing timeout";
+  EXPECT_TRUE(timedOut);
 }
 
 }  // namespace

@@ -190,13 +190,16 @@ float ParseAspectRatio(const std::string& value) {
 }
 
 TTargetName SplitTarget(const std::string& value) {
+  static const struct {
+    const char* Prefix;
+    TTargetNorm Norm;
+  } norms[] = {{"pal-", TTargetNorm::Pal}, {"ntsc-", TTargetNorm::Ntsc}, {"film-", TTargetNorm::Film}};
   const std::string target = Trim(value);
-  for (const char* norm : {"pal", "ntsc", "film"}) {
-    const std::string prefix = std::string(norm) + "-";
-    if (target.compare(0, prefix.size(), prefix) == 0)
-      return TTargetName{norm, target.substr(prefix.size())};
+  for (const auto& n : norms) {
+    const std::string prefix = n.Prefix;
+    if (target.compare(0, prefix.size(), prefix) == 0) return TTargetName{n.Norm, target.substr(prefix.size())};
   }
-  return TTargetName{"auto", target};
+  return TTargetName{TTargetNorm::Auto, target};
 }
 
 std::string BitstreamFilterName(const std::string& value) {

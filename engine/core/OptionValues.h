@@ -69,9 +69,12 @@ TQuantMatrix ParseMatrix(const std::string& value);
 // "w:h" or a decimal number; a result of 0 raises FFmpegException.
 float ParseAspectRatio(const std::string& value);
 
-// A delivery target split into its norm ("pal", "ntsc", "film" or "auto") and its type.
+// The television norm of a delivery target; Auto: derived from the frame rate or the inputs.
+enum class TTargetNorm { Auto, Pal, Ntsc, Film };
+
+// A delivery target split into its norm (from a "pal-", "ntsc-" or "film-" prefix) and its type.
 struct TTargetName {
-  std::string Norm;
+  TTargetNorm Norm = TTargetNorm::Auto;
   std::string Type;
 };
 TTargetName SplitTarget(const std::string& value);

@@ -8,42 +8,44 @@
 #include "platform/Format.h"
 
 #include <cmath>
+#include <optional>
 
 namespace vidorant {
 namespace {
 
-// The norm a frame rate belongs to, or "" when it is none of them.
-std::string NormOfRate(double rate) {
+// The norm a frame rate belongs to, or none.
+std::optional<TTargetNorm> NormOfRate(double rate) {
   const long milli = std::lround(rate * 1000);
-  if (milli == 23976 || milli == 29970) return "ntsc";
-  if (milli == 25000) return "pal";
-  return "";
+  if (milli == 23976 || milli == 29970) return TTargetNorm::Ntsc;
+  if (milli == 25000) return TTargetNorm::Pal;
+  return std::nullopt;
 }
 
 }  // namespace
 
 void TTaskOptions::ApplyTarget(const std::string& value) {
   const TTargetName target = SplitTarget(value);
-  std::string norm = target.Norm;
+  TTargetNorm norm = target.Norm;
   const std::string& type = target.Type;
-  if (norm == "auto") {
+  if (norm == TTargetNorm::Auto) {
     if (FState.FrameRateDen == 0) throw FFmpegException("frame_rate is invalid.");
-    norm = NormOfRate(static_cast<double>(FState.FrameRateNum) / FState.FrameRateDen);
-    for (int i = 0; norm.empty() && i < FFiles.InputCount(); ++i) {
+    std::optional<TTargetNorm> derived = NormOfRate(static_cast<double>(FState.FrameRateNum) / FState.FrameRateDen);
+    for (int i = 0; !derived && i < FFiles.InputCount(); ++i) {
       const AVFormatContext* input = FFiles.InputContext(i);
       for (unsigned s = 0; s < input->nb_streams; ++s) {
         const AVStream* stream = input->streams[s];
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-        if (stream->r_frame_rate.den) norm = NormOfRate(av_q2d(stream->r_frame_rate));
+        if (stream->r_frame_rate.den) derived = NormOfRate(av_q2d(stream->r_frame_rate));
         break;
       }
     }
     // Neither the rate nor the inputs tell: PAL, the default norm of the encoder component.
-    if (norm.empty()) norm = "pal";
-    if (FState.Verbose > 0) Log(llVerbose, Format("Assuming %s for target.", norm == "pal" ? "PAL" : "NTSC"));
+    norm = derived.value_or(TTargetNorm::Pal);
+    if (FState.Verbose > 0)
+      Log(llVerbose, Format("Assuming %s for target.", norm == TTargetNorm::Pal ? "PAL" : "NTSC"));
   }
-  const bool pal = norm == "pal";
-  const char* rate = pal ? "25" : norm == "ntsc" ? "30000/1001" : "24000/1001";
+  const bool pal = norm == TTargetNorm::Pal;
+  const char* rate = pal ? "25" : norm == TTargetNorm::Ntsc ? "30000/1001" : "24000/1001";
   const char* gop = pal ? "15" : "18";
   auto aspectDefault = [&](const char* aspect) {
     if (FState.FrameAspectRatio != 0) return;

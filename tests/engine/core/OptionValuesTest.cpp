@@ -139,10 +139,13 @@ TEST(AspectRatio, RatioOrNumberAndZeroIsRefused) {
 TEST(Target, NormPrefixIsSplitOff) {
   struct Case {
     const char* Text;
-    const char* Norm;
+    TTargetNorm Norm;
     const char* Type;
-  } cases[] = {{"pal-vcd", "pal", "vcd"}, {" ntsc-dvd ", "ntsc", "dvd"}, {"film-dv", "film", "dv"},
-               {"svcd", "auto", "svcd"}, {"secam-vcd", "auto", "secam-vcd"}};
+  } cases[] = {{"pal-vcd", TTargetNorm::Pal, "vcd"},
+               {" ntsc-dvd ", TTargetNorm::Ntsc, "dvd"},
+               {"film-dv", TTargetNorm::Film, "dv"},
+               {"svcd", TTargetNorm::Auto, "svcd"},
+               {"secam-vcd", TTargetNorm::Auto, "secam-vcd"}};
   for (const Case& c : cases) {
     const TTargetName t = SplitTarget(c.Text);
     EXPECT_EQ(t.Norm, c.Norm) << c.Text;

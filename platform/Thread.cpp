@@ -49,6 +49,8 @@ void TThread::Resume() {
   if (!FStarted.compare_exchange_strong(expected, true)) return;
   FThread = std::thread([this] { Run(); });
   FRunning.WaitFor(INFINITE);
+  // The last touch of this object here: from now on the thread may end and free itself.
+  FResumed.SetEvent();
 }
 
 void TThread::Execute() {
@@ -60,6 +62,9 @@ void TThread::Run() {
   pthread_setname_np(pthread_self(), FName.substr(0, 15).c_str());
   ApplyPriority();
   FRunning.SetEvent();
+  // A FreeOnTerminate thread that ended at once would free this object under Resume, which is
+  // still storing the handle and waiting for FRunning.
+  FResumed.WaitFor(INFINITE);
   try {
     Execute();
   } catch (...) {

@@ -76,7 +76,8 @@ private:
   std::atomic<uint32_t> FThreadID{0};
   std::atomic<TThreadPriority> FPriority{TThreadPriority::tpNormal};
   std::exception_ptr FFatalException;
-  TEvent FRunning;
+  TEvent FRunning;   // set by the thread once its id, name and priority are in place
+  TEvent FResumed;   // set by Resume when it is done with the object; the work waits for it
   TEvent FFinished;
 };
 

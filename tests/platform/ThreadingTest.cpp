@@ -18,13 +18,17 @@
 namespace vidorant {
 namespace {
 
-// Serves synchronised calls on the test's main thread until done() holds.
+// Serves synchronised calls on the test's main thread until done() holds; false when it still
+// does not after a minute, so that a fault shows as a failure instead of a hung run.
 template <class Done>
-void ServeUntil(Done done) {
+bool ServeUntil(Done done) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   while (!done()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
     CheckSynchronize();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  return true;
 }
 
 TEST(Synchronize, RunsTheCallOnTheMainThreadAndRethrowsInTheWorker) {
@@ -41,7 +45,7 @@ TEST(Synchronize, RunsTheCallOnTheMainThreadAndRethrowsInTheWorker) {
     }
     done = true;
   });
-  ServeUntil([&] { return done.load(); });
+  ASSERT_TRUE(ServeUntil([&] { return done.load(); }));
   worker.join();
   EXPECT_EQ(ranOn, MainThreadID());
   EXPECT_EQ(caught, "raised on the main thread");
@@ -59,7 +63,7 @@ TEST(Synchronize, OnTheMainThreadRunsAtOnceAndCallsTheWakeHookFromWorkers) {
     Synchronize([] {});
     done = true;
   });
-  ServeUntil([&] { return done.load(); });
+  ASSERT_TRUE(ServeUntil([&] { return done.load(); }));
   worker.join();
   SetWakeMainThread(nullptr);
   EXPECT_EQ(wakes.load(), 1);
@@ -186,9 +190,26 @@ TEST(Thread, OnTerminateRunsOnTheMainThreadAndFreeOnTerminateDeletes) {
   thread->FreeOnTerminate = true;
   thread->Resume();
   go = true;
-  ServeUntil([&] { return destroyed.load(); });
+  ASSERT_TRUE(ServeUntil([&] { return destroyed.load(); }));
   EXPECT_EQ(terminateRanOn, MainThreadID());
   EXPECT_EQ(sender, static_cast<TObject*>(thread));
+}
+
+TEST(Thread, FreeOnTerminateThreadThatEndsAtOnceIsResumedSafely) {
+  // Nothing to do: each thread may end and free itself while Resume is still at work on it.
+  static std::atomic<int> freed;
+  freed = 0;
+  struct TEmpty : TThread {
+    TEmpty() : TThread("empty") {}
+    ~TEmpty() override { freed++; }
+  };
+  constexpr int kThreads = 5000;
+  for (int i = 0; i < kThreads; i++) {
+    auto* thread = new TEmpty();
+    thread->FreeOnTerminate = true;
+    thread->Resume();
+  }
+  ASSERT_TRUE(ServeUntil([&] { return freed.load() == kThreads; }));
 }
 
 TEST(Thread, DestroyingARunningThreadStopsItWhileServingItsCalls) {

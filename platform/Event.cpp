@@ -5,10 +5,11 @@
 namespace vidorant {
 
 void TEvent::SetEvent() {
-  {
-    std::lock_guard<std::mutex> lock(FMutex);
-    FSignaled = true;
-  }
+  // Notified while the lock is held: a waiter cannot leave WaitFor before this call has let go
+  // of the event, so whoever it releases may destroy the event at once (a synchronised call's
+  // event lives on the waiting worker's stack; a thread's end event goes with its object).
+  std::lock_guard<std::mutex> lock(FMutex);
+  FSignaled = true;
   FChanged.notify_all();
 }
 

@@ -1,4 +1,6 @@
 // A manual-reset event: once set it stays signalled, releasing every waiter, until reset.
+// Invariant: SetEvent is done with the event before any waiter it releases returns, so a waiter
+// may destroy the event at once (the event of a call record or of a thread object).
 #pragma once
 
 #include <condition_variable>

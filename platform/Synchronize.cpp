@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 
 #include "platform/ThreadID.h"
@@ -10,16 +11,18 @@
 namespace vidorant {
 namespace {
 
-// One queued call. It lives on the waiting worker's stack: the worker does not return before
-// Done is set, and the main thread touches the call no more after setting it.
+// One queued call, shared by the waiting worker and the queue: the worker may return the moment
+// it sees Done set, so the main thread holds its own reference until it has finished setting it.
+// Fn stays on the worker's stack; it is used only before Done is set, while the worker waits.
 struct TSyncCall {
+  explicit TSyncCall(const std::function<void()>& fn) : Fn(&fn) {}
   const std::function<void()>* Fn;
   std::exception_ptr Error;
   TEvent Done;
 };
 
 std::mutex gQueueLock;
-std::deque<TSyncCall*> gQueue;
+std::deque<std::shared_ptr<TSyncCall>> gQueue;
 
 std::mutex gHookLock;
 std::function<void()> gWakeMainThread;
@@ -37,21 +40,21 @@ void Synchronize(const std::function<void()>& fn) {
     fn();
     return;
   }
-  TSyncCall call{&fn, nullptr, TEvent(false)};
+  auto call = std::make_shared<TSyncCall>(fn);
   {
     std::lock_guard<std::mutex> lock(gQueueLock);
-    gQueue.push_back(&call);
+    gQueue.push_back(call);
   }
   if (auto wake = CopyHook(gWakeMainThread)) wake();
-  call.Done.WaitFor(INFINITE);
-  if (call.Error) std::rethrow_exception(call.Error);
+  call->Done.WaitFor(INFINITE);
+  if (call->Error) std::rethrow_exception(call->Error);
 }
 
 bool CheckSynchronize() {
   if (!InMainThread()) return false;
   bool ranAny = false;
   for (;;) {
-    TSyncCall* call;
+    std::shared_ptr<TSyncCall> call;
     {
       std::lock_guard<std::mutex> lock(gQueueLock);
       if (gQueue.empty()) break;

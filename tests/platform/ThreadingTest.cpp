@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -86,6 +87,44 @@ TEST(Synchronize, MainThreadWaitServesCallsOfTheThreadItWaitsFor) {
   EXPECT_GT(processed, 0);
   TEvent never;
   EXPECT_EQ(WaitServingSynchronize(never, 30), TWaitResult::wrTimeout);
+}
+
+// Workers that end the moment their calls have run: the main thread must be done with a call
+// (its notification included) before the worker can see it finished, since the call's record
+// goes with the worker's frame. The sanitizers report any touch after that.
+TEST(Synchronize, CallerMayEndTheMomentItsCallHasRun) {
+  constexpr int kRounds = 40, kWorkers = 4, kCalls = 4;
+  std::atomic<int> ran{0};
+  for (int round = 0; round < kRounds; round++) {
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; w++)
+      workers.emplace_back([&] {
+        for (int c = 0; c < kCalls; c++) Synchronize([&] { ran++; });
+        finished++;
+      });
+    // Answered as fast as the main thread can, so that workers often find their call done.
+    while (finished.load() < kWorkers) {
+      CheckSynchronize();
+      std::this_thread::yield();
+    }
+    for (auto& worker : workers) worker.join();
+  }
+  EXPECT_EQ(ran.load(), kRounds * kWorkers * kCalls);
+}
+
+TEST(Event, WaiterMayDestroyTheEventOnceReleased) {
+  // The setter is still inside SetEvent when the waiter returns; the event must be free to go.
+  constexpr int kRounds = 200;
+  int released = 0;
+  for (int round = 0; round < kRounds; round++) {
+    auto event = std::make_unique<TEvent>();
+    std::thread setter([raw = event.get()] { raw->SetEvent(); });
+    if (event->WaitFor(INFINITE) == TWaitResult::wrSignaled) released++;
+    event.reset();
+    setter.join();
+  }
+  EXPECT_EQ(released, kRounds);
 }
 
 TEST(Event, TimedWaitsAndManualReset) {

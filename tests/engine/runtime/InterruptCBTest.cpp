@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
+#include "Isolated.h"
+#include "platform/Event.h"
+#include "platform/Synchronize.h"
 #include "platform/ThreadID.h"
 
 namespace vidorant {
@@ -85,6 +89,83 @@ TEST(InterruptRegistry, ACheckThatThrowsDoesNotReachTheLibrary) {
   FFInterruptCB().AddInterrupt(CurrentThreadID(), nullptr, check);
   EXPECT_EQ(EngineInterruptCallback(nullptr), 0);
   FFInterruptCB().RemoveInterrupt(CurrentThreadID(), nullptr, check);
+}
+
+// A check that holds its thread until another thread answers, as the timeout check does when it
+// logs through the main thread. Its waits are bounded, so a fault ends the case instead of
+// hanging it.
+struct TWaitingTask {
+  TEvent Started;
+  TEvent Answer;
+  std::atomic<bool> Answered{false};
+  bool Check(void*) {
+    Started.SetEvent();
+    Answered = Answer.WaitFor(3000) == TWaitResult::wrSignaled;
+    return false;
+  }
+};
+
+TEST(InterruptRegistry, OtherThreadsUseTheRegistryWhileACheckWaitsForThem) {
+  const struct {
+    const char* Name;
+    std::function<void(TInterruptCB&, TFakeTask&)> Call;
+  } kCalls[] = {
+      {"add", [](TInterruptCB& cb, TFakeTask& t) { cb.AddInterrupt(100, &t, MethodInterruptCheck<&TFakeTask::Check>(&t)); }},
+      {"remove", [](TInterruptCB& cb, TFakeTask& t) { cb.RemoveInterrupt(99, &t, MethodInterruptCheck<&TFakeTask::Check>(&t)); }},
+      {"check", [](TInterruptCB& cb, TFakeTask&) { cb.CheckInterrupt(99); }},
+      {"count", [](TInterruptCB& cb, TFakeTask&) { cb.Count(); }},
+  };
+  for (const auto& c : kCalls) {
+    TInterruptCB cb;
+    TFakeTask other;
+    cb.AddInterrupt(99, &other, MethodInterruptCheck<&TFakeTask::Check>(&other));
+    TWaitingTask waiting;
+    std::thread worker([&] {
+      cb.AddInterrupt(CurrentThreadID(), &waiting, MethodInterruptCheck<&TWaitingTask::Check>(&waiting));
+      cb.CheckInterrupt(CurrentThreadID());
+    });
+    waiting.Started.WaitFor(INFINITE);
+    c.Call(cb, other);
+    waiting.Answer.SetEvent();
+    worker.join();
+    EXPECT_TRUE(waiting.Answered) << c.Name << " waited for the running check";
+  }
+}
+
+TEST(InterruptRegistry, RemovalWaitsForTheEntrysRunningCheckAndServesItsCalls) {
+  // The check's owner may be freed as soon as its removal returns, so removal waits for the
+  // check; removal on the main thread keeps serving the check's calls to the main thread. A
+  // registry that runs the check under its lock deadlocks here, which the time limit ends.
+  RunIsolated([] {
+    struct TLoggingTask {
+      TEvent Started;
+      TEvent Removed;
+      std::atomic<bool> RemovedWhileRunning{false};
+      bool Check(void*) {
+        Started.SetEvent();
+        Synchronize([] {});  // as a check that logs does
+        RemovedWhileRunning = Removed.WaitFor(300) == TWaitResult::wrSignaled;
+        return false;
+      }
+    } task;
+    TInterruptCB cb;
+    const TInterruptCheck check = MethodInterruptCheck<&TLoggingTask::Check>(&task);
+    std::atomic<uint32_t> workerID{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      workerID = CurrentThreadID();
+      cb.AddInterrupt(workerID, &task, check);
+      cb.CheckInterrupt(workerID);
+      done = true;
+    });
+    task.Started.WaitFor(INFINITE);
+    cb.RemoveInterrupt(workerID, &task, check);
+    task.Removed.SetEvent();
+    while (!done) CheckSynchronize();
+    worker.join();
+    EXPECT_FALSE(task.RemovedWhileRunning) << "removal returned while the entry's check ran";
+    EXPECT_EQ(cb.Count(), 0u);
+  }, TChildEnd::ceImmediate, 30);
 }
 
 }  // namespace

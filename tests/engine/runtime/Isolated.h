@@ -22,7 +22,9 @@ namespace vidorant {
 // runs the units' finalisation and the leak checker as a real process end does.
 enum class TChildEnd { ceImmediate, ceNormalExit };
 
-inline void RunIsolated(const std::function<void()>& body, TChildEnd end = TChildEnd::ceImmediate) {
+// A body still running after limitSeconds (a deadlock) is ended by SIGALRM and fails the test.
+inline void RunIsolated(const std::function<void()>& body, TChildEnd end = TChildEnd::ceImmediate,
+                        unsigned limitSeconds = 120) {
   // Thread ids are cached per thread; taking ours before the fork makes the child's main thread
   // keep the main thread's id (the kernel gives the child a new one).
   ASSERT_TRUE(InMainThread());
@@ -31,7 +33,7 @@ inline void RunIsolated(const std::function<void()>& body, TChildEnd end = TChil
   ASSERT_GE(child, 0) << "fork failed";
   if (child == 0) {
     // A hung body (a deadlock) ends as a failure instead of stalling the run.
-    alarm(120);
+    alarm(limitSeconds);
     int code = 0;
     try {
       body();

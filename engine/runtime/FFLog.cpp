@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <strings.h>
 #include <unordered_map>
@@ -39,6 +40,15 @@ std::atomic<TFFLogger*> gLogger{nullptr};
 std::atomic<int> gLibraryThreshold{AV_LOG_INFO};
 std::atomic<bool> gFinalized{false};
 
+// Creation, replacement and retirement of the singleton. Recursive: FFLogger() constructs the
+// auto-created logger while holding it.
+std::recursive_mutex gSingletonLock;
+// Auto-created loggers that an application's logger replaced; freed when the unit finalises.
+std::vector<std::unique_ptr<TFFLogger>> gRetired;
+// Serialises level changes, so that the stored level, the threshold and the level avutil was
+// told always come from the same change.
+std::mutex gLevelLock;
+
 struct TLogState {
   std::mutex Lock;
   std::unordered_map<uint32_t, std::string> PendingByThread;  // beginnings of unfinished lines
@@ -50,10 +60,19 @@ TLogState gState;
 struct TLogUnit {
   ~TLogUnit() {
     gFinalized = true;
+    std::lock_guard<std::recursive_mutex> lock(gSingletonLock);
     TFFLogger* logger = gLogger.load();
     if (logger && logger->AutoCreated()) delete logger;
+    gRetired.clear();
   }
 } gLogUnit;
+
+// Moves the threshold and avutil's own level to the level; with gLevelLock held.
+void TellLibrary(TLogLevel level) {
+  if (!VIDORANT_FF_BOUND(av_log_set_level)) return;
+  gLibraryThreshold = LogLevelToLibrary(level);
+  ff::av_log_set_level(gLibraryThreshold);
+}
 
 // Formats a library message: first into 2048 bytes, then 4096, growing by 2048 until it fits,
 // so that no message is ever cut.
@@ -122,6 +141,22 @@ void LibraryLogCallback(void* object, int level, const char* format, va_list arg
 
 }  // namespace
 
+TLogEventHandler& TLogEventHandler::operator=(TLogEvent handler) {
+  std::lock_guard<std::mutex> lock(FLock);
+  FHandler = std::move(handler);
+  return *this;
+}
+
+TLogEventHandler::operator bool() const {
+  std::lock_guard<std::mutex> lock(FLock);
+  return static_cast<bool>(FHandler);
+}
+
+TLogEvent TLogEventHandler::Get() const {
+  std::lock_guard<std::mutex> lock(FLock);
+  return FHandler;
+}
+
 void EmitLogLine(uint32_t threadID, int libraryLevel, const std::string& text) {
   TFFLogger* logger = gLogger.load();
   if (logger && logger->OnLog) logger->RaiseLog(logger, threadID, LogLevelFromLibrary(libraryLevel), text);
@@ -140,11 +175,18 @@ TLogLevel LogLevelFromLibrary(int libraryLevel) {
 
 const char* LogLevelName(TLogLevel level) { return kLevelNames[level]; }
 
-TFFLogger::TFFLogger() {
+TFFLogger::TFFLogger() : TFFLogger(false) {}
+
+TFFLogger::TFFLogger(bool autoCreated)
+    : FAutoCreated(autoCreated), FLogLevel(LogLevelFromLibrary(gLibraryThreshold)) {
+  std::lock_guard<std::recursive_mutex> lock(gSingletonLock);
   TFFLogger* existing = gLogger.load();
-  if (existing && existing->FAutoCreated) delete existing;
+  if (existing && existing->FAutoCreated) {
+    // Retired, not freed: a thread may be inside Log on it at this very moment.
+    gLogger = nullptr;
+    gRetired.emplace_back(existing);
+  }
   Assert(gLogger.load() == nullptr, "Allow creating only one instance of TFFLogger.", kUnit);
-  FLogLevel = LogLevelFromLibrary(gLibraryThreshold);
   gLogger = this;
 }
 
@@ -154,9 +196,8 @@ TFFLogger::~TFFLogger() {
 }
 
 void TFFLogger::SetLogLevel(TLogLevel level) {
-  if (level == FLogLevel) return;
-  FLogLevel = level;
-  ApplyLogLevel();
+  std::lock_guard<std::mutex> lock(gLevelLock);
+  if (FLogLevel.exchange(level) != level) TellLibrary(level);
 }
 
 void TFFLogger::SetLogLevelByName(const std::string& name) {
@@ -182,14 +223,14 @@ void TFFLogger::InstallLogCallback() {
 }
 
 void TFFLogger::ApplyLogLevel() {
-  if (!VIDORANT_FF_BOUND(av_log_set_level)) return;
-  gLibraryThreshold = LogLevelToLibrary(FLogLevel);
-  ff::av_log_set_level(gLibraryThreshold);
+  std::lock_guard<std::mutex> lock(gLevelLock);
+  TellLibrary(FLogLevel);
 }
 
 void TFFLogger::Log(TObject* Sender, TLogLevel level, const std::string& message) {
   if (!OnLog) return;
-  if (level <= FLogLevel || (level == llVerbose && FLogLevel != llQuiet))
+  const TLogLevel threshold = FLogLevel;
+  if (level <= threshold || (level == llVerbose && threshold != llQuiet))
     RaiseLog(Sender, CurrentThreadID(), level, message);
 }
 
@@ -205,7 +246,7 @@ void TFFLogger::LogFmt(TObject* Sender, TLogLevel level, const char* format, ...
 void TFFLogger::RaiseLog(TObject* Sender, uint32_t threadID, TLogLevel level, const std::string& message) {
   // Each call carries its own copy of the arguments: lines from several threads may be on
   // their way to the main thread at once.
-  const TLogEvent handler = OnLog;
+  const TLogEvent handler = OnLog.Get();
   if (!handler) return;
   if (TriggerEventInMainThread) {
     Synchronize([&] { handler(Sender, threadID, level, message); });
@@ -217,12 +258,9 @@ void TFFLogger::RaiseLog(TObject* Sender, uint32_t threadID, TLogLevel level, co
 TFFLogger* FFLogger() {
   if (TFFLogger* logger = gLogger.load()) return logger;
   // Two threads logging for the first time at once must not both create one.
-  static std::mutex creating;
-  std::lock_guard<std::mutex> lock(creating);
+  std::lock_guard<std::recursive_mutex> lock(gSingletonLock);
   if (TFFLogger* logger = gLogger.load()) return logger;
-  auto* logger = new TFFLogger();
-  logger->FAutoCreated = true;
-  return logger;
+  return new TFFLogger(true);  // owned by the unit: freed when replaced and retired, or at its end
 }
 
 }  // namespace vidorant

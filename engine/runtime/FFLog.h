@@ -1,12 +1,18 @@
 // The engine's single logger. Engine parts log through Log/LogFmt; the libraries' own messages
 // arrive through the callback installed into avutil, which assembles them into whole lines per
 // thread, prefixes the logging object, suppresses repeats, and hands each line to OnLog,
-// by default on the main thread. Invariant: at most one TFFLogger exists; FFLogger() creates one
-// on first use, and an application's own logger replaces that auto-created one.
+// by default on the main thread. Invariant: at most one TFFLogger is the process's logger;
+// FFLogger() creates one on first use, and an application's own logger replaces that
+// auto-created one. A replaced auto-created logger stays alive until the unit finalises, since
+// other threads may be logging through it; an application's own logger must outlive the threads
+// that log (the application stops its tasks before freeing it). Level, handler and delivery mode
+// may be changed on any thread while others log.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "engine/runtime/FFBaseComponent.h"
@@ -25,6 +31,19 @@ int LogLevelToLibrary(TLogLevel level);
 TLogLevel LogLevelFromLibrary(int libraryLevel);
 // "quiet", "panic", ..., "debug".
 const char* LogLevelName(TLogLevel level);
+
+// Holds OnLog: assigned on one thread (the application detaching its handler) while others
+// raise the event, so every access is guarded and a raise calls its own copy.
+class TLogEventHandler {
+public:
+  TLogEventHandler& operator=(TLogEvent handler);
+  explicit operator bool() const;
+  TLogEvent Get() const;
+
+private:
+  mutable std::mutex FLock;
+  TLogEvent FHandler;
+};
 
 class TFFLogger : public TFFBaseComponent {
 public:
@@ -54,17 +73,18 @@ public:
   bool AutoCreated() const { return FAutoCreated; }
 
   // True: OnLog runs on the main thread (a worker waits until it has run); false: on the
-  // logging thread. Assign both before the libraries start logging.
-  bool TriggerEventInMainThread = true;
-  TLogEvent OnLog;
+  // logging thread.
+  std::atomic<bool> TriggerEventInMainThread{true};
+  TLogEventHandler OnLog;
 
 private:
   friend TFFLogger* FFLogger();
   friend void EmitLogLine(uint32_t threadID, int libraryLevel, const std::string& text);
+  explicit TFFLogger(bool autoCreated);
   void RaiseLog(TObject* Sender, uint32_t threadID, TLogLevel level, const std::string& message);
 
-  bool FAutoCreated = false;
-  TLogLevel FLogLevel;
+  const bool FAutoCreated;
+  std::atomic<TLogLevel> FLogLevel;
 };
 
 // The logger of the process, created (auto-created) on first use.

@@ -141,6 +141,58 @@ TEST(Logger, SingleInstanceReplacingTheAutoCreatedOne) {
   });
 }
 
+TEST(Logger, ReplacingTheAutoCreatedLoggerWhileAWorkerLogsThroughIt) {
+  RunIsolated([] {
+    ASSERT_TRUE(FFLogger()->AutoCreated());
+    std::atomic<bool> stop{false};
+    std::atomic<int> logged{0};
+    std::thread worker([&] {
+      while (!stop) {
+        FFLogger()->Log(nullptr, llError, "from the worker");
+        logged++;
+      }
+    });
+    while (logged.load() < 100) std::this_thread::yield();
+    std::atomic<int> reachedOwn{0};
+    {
+      TFFLogger own;  // the worker is logging through the auto-created one at this moment
+      own.TriggerEventInMainThread = false;
+      own.OnLog = [&](TObject*, uint32_t, TLogLevel, const std::string&) { reachedOwn++; };
+      while (reachedOwn.load() < 100) std::this_thread::yield();
+      stop = true;
+      worker.join();
+    }
+    EXPECT_GE(reachedOwn.load(), 100);
+  });
+}
+
+TEST(Logger, LevelChangedOnTwoThreadsWhileAThirdLogsStaysInStepWithTheLibrary) {
+  // A task's "loglevel" option sets the level on its worker thread while other threads log.
+  RunIsolated([] {
+    TFFLogger logger;
+    logger.TriggerEventInMainThread = false;
+    std::atomic<int> delivered{0};
+    logger.OnLog = [&](TObject*, uint32_t, TLogLevel, const std::string&) { delivered++; };
+    ASSERT_TRUE(FFLoader->LoadLibs(TLibraries{} + libAVUtil + libCRuntime)) << FFLoader->LastErrMsg();
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+      while (!stop) logger.Log(nullptr, llDebug, "detail");
+    });
+    auto setter = [&](TLogLevel a, TLogLevel b) {
+      return std::thread([&logger, a, b] {
+        for (int i = 0; i < 2000; i++) logger.SetLogLevel(i % 2 ? a : b);
+      });
+    };
+    std::thread first = setter(llDebug, llError);
+    std::thread second = setter(llWarning, llVerbose);
+    first.join();
+    second.join();
+    stop = true;
+    reader.join();
+    EXPECT_EQ(ff::av_log_get_level(), LogLevelToLibrary(logger.LogLevel()));
+  });
+}
+
 // An object the library can log for: its first member is its class.
 struct TLoggingObject {
   const AVClass* Class;

@@ -3,10 +3,13 @@
 #include "engine/runtime/CodecLock.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 #include "engine/runtime/FFLog.h"
+#include "platform/Event.h"
 #include "platform/Format.h"
+#include "platform/Synchronize.h"
 
 namespace vidorant {
 namespace {
@@ -17,10 +20,21 @@ std::atomic<TMutex*> gCodecMutex{nullptr};  // the process-wide handle; owns its
 std::mutex gFactoryLock;
 TCodecMutexFactory gFactory;
 
-// The registered manager and the slot it was given (the libraries' own codec mutex slot).
+// The registered manager and the slot it was given (the libraries' own codec mutex slot), and
+// the threads using them. A thread is a user from the moment it asks for the lock until it has
+// released it; a registration waits until there is none, and new users wait while it runs, so
+// the mutex is never replaced or freed under a thread that holds or waits for it. gManager and
+// gManagerSlot change only while replacing with no user; gManager is atomic because a thread
+// holding nothing may look at it then.
 std::mutex gRegistrationLock;
-TLockManager gManager = nullptr;
+std::atomic<TLockManager> gManager{nullptr};
 void* gManagerSlot = nullptr;
+int gUsers = 0;                        // guarded by gRegistrationLock
+bool gReplacing = false;               // guarded by gRegistrationLock
+std::condition_variable gReplaceDone;  // a registration has ended
+TEvent gNoUsers{true};                 // set exactly when gUsers is 0; both change under the lock
+// How often this thread holds the lock through the registered manager (the mutex is recursive).
+thread_local int tHeld = 0;
 
 std::unique_ptr<TMutex> MakeMutex(std::string& error) {
   TCodecMutexFactory factory;
@@ -106,10 +120,19 @@ int CodecLockManager(void** mutex, int op) {
   }
 }
 
-int RegisterCodecLockManager(TLockManager manager) {
+namespace {
+
+void EndUse() {
   std::lock_guard<std::mutex> lock(gRegistrationLock);
-  if (gManager) {
-    gManager(&gManagerSlot, lockDestroy);
+  if (--gUsers == 0) gNoUsers.SetEvent();
+}
+
+// Destroys the old manager's mutex and has the new manager create one. Called with nobody using
+// the lock and nobody able to start, but outside the registration lock: the manager logs, and a
+// line may wait for the main thread.
+int SwapManager(TLockManager manager) {
+  if (TLockManager old = gManager) {
+    old(&gManagerSlot, lockDestroy);
     gManager = nullptr;
     gManagerSlot = nullptr;
   }
@@ -122,21 +145,61 @@ int RegisterCodecLockManager(TLockManager manager) {
   return 0;
 }
 
-namespace {
-// The registered manager is read under the registration lock but called outside it: obtaining
-// may wait for another thread, which must still be able to release.
-bool CallRegisteredManager(TCodecLockOp op) {
+}  // namespace
+
+int RegisterCodecLockManager(TLockManager manager) {
+  std::unique_lock<std::mutex> lock(gRegistrationLock);
+  gReplaceDone.wait(lock, [] { return !gReplacing; });
+  gReplacing = true;
+  // Once replacing, the users only leave; on the main thread their calls to it are served.
+  while (gUsers > 0) {
+    lock.unlock();
+    WaitServingSynchronize(gNoUsers, INFINITE);
+    lock.lock();
+  }
+  lock.unlock();
+  const int result = SwapManager(manager);
+  lock.lock();
+  gReplacing = false;
+  gReplaceDone.notify_all();
+  return result;
+}
+
+bool ObtainCodecLock() {
+  TLockManager manager;
+  {
+    std::unique_lock<std::mutex> lock(gRegistrationLock);
+    // A thread that holds the lock already is a user, so a waiting registration waits for it
+    // anyway; making it wait in turn would deadlock.
+    if (tHeld == 0) gReplaceDone.wait(lock, [] { return !gReplacing; });
+    manager = gManager;
+    if (!manager) return true;
+    if (gUsers++ == 0) gNoUsers.ResetEvent();
+  }
+  // Outside the registration lock: obtaining may wait for another thread, which must still be
+  // able to release.
+  if (manager(&gManagerSlot, lockObtain) == 0) {
+    tHeld++;
+    return true;
+  }
+  EndUse();
+  return false;
+}
+
+bool ReleaseCodecLock() {
   TLockManager manager;
   {
     std::lock_guard<std::mutex> lock(gRegistrationLock);
     manager = gManager;
   }
-  return !manager || manager(&gManagerSlot, op) == 0;
+  // Nothing obtained through a manager on this thread: true when there is nothing to release,
+  // false when a manager would refuse a release by a thread that does not hold its mutex.
+  if (tHeld == 0) return !manager;
+  const bool released = manager(&gManagerSlot, lockRelease) == 0;
+  tHeld--;
+  EndUse();
+  return released;
 }
-}  // namespace
-
-bool ObtainCodecLock() { return CallRegisteredManager(lockObtain); }
-bool ReleaseCodecLock() { return CallRegisteredManager(lockRelease); }
 
 void SetCodecLockFinalizing(bool finalizing) { gFinalizing = finalizing; }
 

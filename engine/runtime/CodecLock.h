@@ -22,10 +22,13 @@ int CodecLockManager(void** mutex, int op);
 
 // Registers a lock manager (nullptr removes it): the previous manager destroys its mutex, the new
 // one creates one. Returns 0, or -1 when the new manager could not create its mutex (it is then
-// not registered).
+// not registered). Waits until no thread holds or waits for the codec lock (on the main thread
+// serving synchronised calls meanwhile), so never call it while holding the lock.
 int RegisterCodecLockManager(TLockManager manager);
 
 // Obtains and releases the registered manager's mutex; true (and nothing to do) without one.
+// A release pairs with an obtain of the same thread; one without it is refused (false) while a
+// manager is registered.
 bool ObtainCodecLock();
 bool ReleaseCodecLock();
 

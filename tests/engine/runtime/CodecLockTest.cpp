@@ -189,5 +189,42 @@ TEST(CodecLock, RegisteredManagerSerialisesThreadsAndReregisteringRemakesTheMute
   });
 }
 
+TEST(CodecLock, ReregisteringWhileThreadsUseTheLockKeepsEveryObtainPairedWithItsRelease) {
+  // The loader registers the manager again on every load of avcodec; tasks on other threads may
+  // be holding or waiting for the lock at that moment.
+  RunIsolated([] {
+    ASSERT_EQ(RegisterCodecLockManager(CodecLockManager), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> held{0};
+    std::atomic<int> inside{0};
+    std::atomic<int> failures{0};
+    std::atomic<int> overlaps{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; t++)
+      threads.emplace_back([&] {
+        while (!stop) {
+          if (!ObtainCodecLock()) {
+            failures++;
+            continue;
+          }
+          if (inside.fetch_add(1) != 0) overlaps++;
+          std::this_thread::yield();
+          inside.fetch_sub(1);
+          if (!ReleaseCodecLock()) failures++;
+          held++;
+        }
+      });
+    int registrations = 0;
+    for (int i = 0; i < 300; i++) registrations += RegisterCodecLockManager(CodecLockManager) == 0;
+    // Each thread goes on using the lock after the last registration.
+    for (const int before = held.load(); held.load() < before + 30;) std::this_thread::yield();
+    stop = true;
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(registrations, 300);
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(overlaps.load(), 0);
+  }, TChildEnd::ceImmediate, 60);
+}
+
 }  // namespace
 }  // namespace vidorant

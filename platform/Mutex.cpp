@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/ThreadID.h"
+
 namespace vidorant {
 namespace {
 
@@ -34,12 +36,21 @@ TMutex::~TMutex() {
 
 bool TMutex::Obtain(std::string& error) {
   int code = FValid ? pthread_mutex_lock(&FMutex) : EINVAL;
-  if (code != 0) error = SystemText(code);
-  return code == 0;
+  if (code != 0) {
+    error = SystemText(code);
+    return false;
+  }
+  if (FDepth++ == 0) FOwner = CurrentThreadID();
+  return true;
 }
 
 bool TMutex::Release(std::string& error) {
-  int code = FValid ? pthread_mutex_unlock(&FMutex) : EINVAL;
+  // What the system answers a thread that does not hold a recursive mutex.
+  int code = !FValid ? EINVAL : FOwner != CurrentThreadID() ? EPERM : 0;
+  if (code == 0) {
+    if (--FDepth == 0) FOwner = 0;
+    code = pthread_mutex_unlock(&FMutex);
+  }
   if (code != 0) error = SystemText(code);
   return code == 0;
 }

@@ -1,10 +1,14 @@
 // A lock object with an identity: it can be handed between parts of the program by its
 // number, is owned by the thread that obtained it, and reports failures with the system's text.
-// Obtaining is recursive; releasing from a thread that does not own it fails.
+// Obtaining is recursive; releasing from a thread that does not own it fails. The owner and
+// depth are kept here too, so a foreign release is refused before it reaches the system (the
+// thread checker counts such an unlock as a fault even when the system refuses it).
 #pragma once
 
 #include <pthread.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace vidorant {
@@ -28,6 +32,8 @@ public:
 
 private:
   pthread_mutex_t FMutex;
+  std::atomic<uint32_t> FOwner{0};  // thread id of the holder, 0 when free
+  int FDepth = 0;                   // touched only by the holder
   bool FValid = false;
   std::string FCreateError;
   int FHandle;

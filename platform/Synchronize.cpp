@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/ThreadID.h"
 
@@ -47,7 +48,9 @@ void Synchronize(const std::function<void()>& fn) {
   }
   if (auto wake = CopyHook(gWakeMainThread)) wake();
   call->Done.WaitFor(INFINITE);
-  if (call->Error) std::rethrow_exception(call->Error);
+  // Taken out of the record, so that the exception goes with this thread and not with whichever
+  // thread happens to drop the record last.
+  if (std::exception_ptr error = std::exchange(call->Error, nullptr)) std::rethrow_exception(error);
 }
 
 bool CheckSynchronize() {

@@ -48,6 +48,7 @@ void TDitherEngine::NextLine() {
 
 TFloydSteinbergDitherer::TFloydSteinbergDitherer(int width, TColorLookup* lookup) : TDitherEngine(width, lookup) {
   for (std::vector<int32_t>& errors : Errors_) errors.assign(static_cast<size_t>(width) + 2, 0);
+  Cursor_ = 1;
 }
 
 uint8_t TFloydSteinbergDitherer::Dither(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) {
@@ -57,14 +58,14 @@ uint8_t TFloydSteinbergDitherer::Dither(uint8_t red, uint8_t green, uint8_t blue
     corrected[c] = Corrected(wanted[c], Errors_[c][static_cast<size_t>(Cursor_)] + Running_[c].Carried, 16);
   const uint8_t index = TDitherEngine::Dither(corrected[0], corrected[1], corrected[2], r, g, b);
   const uint8_t chosen[3] = {r, g, b};
+  // The pixel just visited has read its entry: it becomes the next row's, complete now that
+  // this pixel's below-behind share is known. An error of 0 adds nothing but still moves the
+  // running values along, or the earlier pixels' shares would land a column off.
+  const size_t behind = static_cast<size_t>(Cursor_ - Direction_);
   for (size_t c = 0; c < 3; ++c) {
     TRunning& run = Running_[c];
     const int32_t err = corrected[c] - chosen[c];
-    if (err == 0) {
-      run.Carried = 0;
-      continue;
-    }
-    Errors_[c][static_cast<size_t>(Cursor_)] = run.BelowBehind + 3 * err;
+    Errors_[c][behind] = run.BelowBehind + 3 * err;
     run.BelowBehind = run.Below + 5 * err;
     run.Below = err;
     run.Carried = 7 * err;
@@ -74,12 +75,13 @@ uint8_t TFloydSteinbergDitherer::Dither(uint8_t red, uint8_t green, uint8_t blue
 }
 
 void TFloydSteinbergDitherer::NextLine() {
+  const size_t last = static_cast<size_t>(Cursor_ - Direction_);
   for (size_t c = 0; c < 3; ++c) {
-    Errors_[c][static_cast<size_t>(Cursor_)] = Running_[c].BelowBehind;
+    Errors_[c][last] = Running_[c].BelowBehind;
     Running_[c] = TRunning();
   }
   TDitherEngine::NextLine();
-  Cursor_ = Direction_ > 0 ? 0 : Width_ + 1;
+  Cursor_ = Column_ + 1;
 }
 
 TErrorRowDitherer::TErrorRowDitherer(int width, TColorLookup* lookup, int rows, int margin, int divisor,

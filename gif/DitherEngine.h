@@ -48,8 +48,10 @@ protected:
   int Width_;
 };
 
-// Floyd-Steinberg with one error array of width + 2 entries per component, in sixteenths, and
-// running values for the pixel ahead, the pixel below and the pixel below-behind.
+// Floyd-Steinberg with one error array of width + 2 entries per component, in sixteenths: the
+// next row's column x is entry x + 1, the end entries take what falls outside the image. A
+// pixel's entry is read before the entry behind it is rewritten for the next row, from running
+// values for the pixel ahead, the pixel below and the pixel below-behind.
 class TFloydSteinbergDitherer : public TDitherEngine {
 public:
   TFloydSteinbergDitherer(int width, TColorLookup* lookup);

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -192,45 +195,80 @@ TEST(DitherDiffusion, RowEnginesRotateRowsAndRoundByHalfTheDivisor) {
   }
 }
 
-TEST(FloydSteinberg, RunningValuesFollowThePublishedRecurrence) {
-  TScriptedLookup lookup("", 'k');
-  TFloydSteinbergDitherer engine(2, &lookup);
-  WalkRow(engine, {RGB(100, 0, 0), RGB(10, 0, 0)});
-  // Pixel 0: 100, error 100: entry 0 = 0 + 300, below-behind 500, below 100, carried 700.
-  // Pixel 1: 10 + (0 + 700 + 8) div 16 = 54, error 54: entry 1 = 500 + 162, below-behind 370.
-  // The row's end stores below-behind at the cursor (entry 2); the next row starts at entry 3.
-  ASSERT_EQ(lookup.Requests.size(), 2u);
-  EXPECT_EQ(GetRValue(lookup.Requests[1]), 54);
-  EXPECT_EQ(engine.Errors(0), (std::vector<int32_t>{300, 662, 370, 0}));
-  EXPECT_EQ(engine.Cursor(), 3);
-  for (int32_t v : engine.Errors(1)) EXPECT_EQ(v, 0);
+// Passes every request on to a real lookup and records it.
+class TRecordingLookup : public TColorLookup {
+public:
+  explicit TRecordingLookup(TColorLookup& inner) : TColorLookup(inner.Colors()), Inner(inner) {}
+  uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override {
+    Requests.push_back(RGB(red, green, blue));
+    return Inner.Lookup(red, green, blue, r, g, b);
+  }
+  TColorLookup& Inner;
+  std::vector<TColor> Requests;
+};
+
+// Floyd-Steinberg as published, over a whole picture in serpentine order: a pixel's error goes
+// 7/16 to the next pixel of its row and 3/16, 5/16 and 1/16 to the pixels below-behind, below
+// and below-ahead (behind and ahead in the row's scan direction); a pixel is looked up as
+// c + (sum + 8) div 16, clamped. Returns the colours asked for, in visiting order.
+std::vector<TColor> ReferenceFloydSteinberg(const std::vector<std::vector<TColor>>& picture, TColorLookup& lookup) {
+  const int height = static_cast<int>(picture.size()), width = static_cast<int>(picture[0].size());
+  // Sums in sixteenths per component; one spare column at each side.
+  std::vector<std::vector<std::array<int, 3>>> sums(static_cast<size_t>(height + 1),
+                                                    std::vector<std::array<int, 3>>(static_cast<size_t>(width + 2)));
+  std::vector<TColor> asked;
+  for (int y = 0; y < height; ++y) {
+    const int step = y % 2 == 0 ? 1 : -1;
+    for (int k = 0; k < width; ++k) {
+      const int x = step > 0 ? k : width - 1 - k;
+      const TColor c = picture[static_cast<size_t>(y)][static_cast<size_t>(x)];
+      const int wanted[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+      uint8_t corrected[3];
+      for (size_t i = 0; i < 3; ++i)
+        corrected[i] = static_cast<uint8_t>(std::clamp(wanted[i] + (sums[static_cast<size_t>(y)][static_cast<size_t>(x + 1)][i] + 8) / 16, 0, 255));
+      asked.push_back(RGB(corrected[0], corrected[1], corrected[2]));
+      uint8_t chosen[3];
+      lookup.Lookup(corrected[0], corrected[1], corrected[2], chosen[0], chosen[1], chosen[2]);
+      for (size_t i = 0; i < 3; ++i) {
+        const int err = corrected[i] - chosen[i];
+        auto at = [&](int row, int column) -> int& { return sums[static_cast<size_t>(row)][static_cast<size_t>(column + 1)][i]; };
+        if (k + 1 < width) at(y, x + step) += 7 * err;
+        at(y + 1, x - step) += 3 * err;
+        at(y + 1, x) += 5 * err;
+        at(y + 1, x + step) += 1 * err;
+      }
+    }
+  }
+  return asked;
 }
 
-TEST(FloydSteinberg, NoErrorOnlyClearsTheCarriedValue) {
-  TScriptedLookup lookup("ke", 'k');
-  TFloydSteinbergDitherer engine(2, &lookup);
-  WalkRow(engine, {RGB(100, 0, 0), RGB(10, 0, 0)});
-  // Pixel 1 is taken exactly: entry 1 keeps 0 and the below values stay 500 / 100, so the
-  // row's end stores 500 at entry 2.
-  EXPECT_EQ(engine.Errors(0), (std::vector<int32_t>{300, 0, 500, 0}));
-  uint8_t r, g, b;
-  engine.Dither(0, 0, 0, r, g, b);  // entry 3, nothing carried in
-  EXPECT_EQ(GetRValue(lookup.Requests[2]), 0);
+std::vector<TColor> EngineFloydSteinberg(const std::vector<std::vector<TColor>>& picture, TColorLookup& lookup) {
+  TRecordingLookup recording(lookup);
+  TFloydSteinbergDitherer engine(static_cast<int>(picture[0].size()), &recording);
+  for (const std::vector<TColor>& row : picture) WalkRow(engine, row);
+  return recording.Requests;
 }
 
-TEST(FloydSteinberg, OnePixelWideImageAlternatesBetweenTheEndEntries) {
-  TScriptedLookup lookup("", 'k');
-  TFloydSteinbergDitherer engine(1, &lookup);
-  const std::vector<TColor> row = {RGB(100, 0, 0)};
-  EXPECT_EQ(engine.Cursor(), 0);
-  WalkRow(engine, row);
-  EXPECT_EQ(engine.Cursor(), 2);
-  EXPECT_EQ(engine.Errors(0), (std::vector<int32_t>{300, 500, 0}));
-  WalkRow(engine, row);
-  EXPECT_EQ(engine.Cursor(), 0);
-  EXPECT_EQ(engine.Errors(0), (std::vector<int32_t>{300, 500, 300}));
-  WalkRow(engine, row);
-  EXPECT_EQ(GetRValue(lookup.Requests[2]), 100 + (300 + 8) / 16);
+TEST(FloydSteinberg, SpreadsEachErrorToThePublishedNeighbours) {
+  // The column of grey 100 dithered to black and white: 100 goes to black, its 5/16 below makes
+  // 131, which goes to white, and so on.
+  TMonochromeLookup mono;
+  std::vector<TColor> column;
+  for (TColor c : EngineFloydSteinberg(std::vector<std::vector<TColor>>(4, {RGB(100, 100, 100)}), mono))
+    column.push_back(GetRValue(c));
+  EXPECT_EQ(column, (std::vector<TColor>{100, 131, 62, 119}));
+
+  TNetscapeColorLookup cube;
+  std::mt19937 random(5);
+  for (int width : {1, 2, 3, 8}) {
+    for (TColorLookup* lookup : {static_cast<TColorLookup*>(&mono), static_cast<TColorLookup*>(&cube)}) {
+      std::vector<std::vector<TColor>> picture(5, std::vector<TColor>(static_cast<size_t>(width)));
+      for (auto& row : picture)
+        for (TColor& c : row) c = random() & 0xFFFFFF;
+      EXPECT_EQ(EngineFloydSteinberg(picture, *lookup), ReferenceFloydSteinberg(picture, *lookup))
+          << "width " << width << (lookup == &mono ? " monochrome" : " web cube");
+    }
+  }
 }
 
 // Diffusion keeps the average: grey 100 dithered to black and white comes out about 100/255 white.

@@ -98,6 +98,27 @@ TEST(GIFFile, ConverterDocumentIsWrittenByteForByte) {
   for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(pictures[i].Colors, frames[i].Shown) << "frame " << i;
 }
 
+// FNV-1a over 64 bits.
+uint64_t Digest(const std::vector<uint8_t>& bytes) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  for (uint8_t b : bytes) hash = (hash ^ b) * 0x100000001B3u;
+  return hash;
+}
+
+TEST(GIFFile, ConverterBytesStayAsRecorded) {
+  // The converter's road: Add of 24-bit pictures with the octree and system colours and no
+  // dithering. The digest was recorded from this library before its dither engines and the
+  // types of its reduction settings were reworked; those changes must not move a byte.
+  std::mt19937 random(77);
+  TGIFImage image;
+  image.ReductionMethod = ReduceOctreeSystem;
+  image.DitherMethod = DitherNearest;
+  for (int i = 0; i < 3; ++i) image.Add(*TrueColorPicture(120, 90, random));
+  const std::vector<uint8_t> bytes = Save(image);
+  EXPECT_EQ(bytes.size(), 16827u);
+  EXPECT_EQ(Digest(bytes), 9165418057640477076u);
+}
+
 struct TFileCase {
   TGIFEncoderKind Kind;
   bool Interlaced;

@@ -18,7 +18,8 @@ TPalette GreyPalette(std::initializer_list<uint8_t> levels) {
   return TPalette(std::move(entries));
 }
 
-std::optional<TPalette> PaletteFor(int method, TBitmap& bitmap, const TPalette* customPalette, int bitDepth) {
+std::optional<TPalette> PaletteFor(TColorReduction method, const TDIBReader& reader, const TPalette* customPalette,
+                                   int bitDepth) {
   switch (method) {
     case ReduceSystem20: return TPalette::Default();
     case ReduceHalftone: return TPalette::Halftone();
@@ -29,15 +30,15 @@ std::optional<TPalette> PaletteFor(int method, TBitmap& bitmap, const TPalette* 
     case ReduceOctree: {
       // Depths beyond 8 would ask for more entries than a colour table holds.
       const int depth = std::clamp(bitDepth, 1, 8);
-      return CreateOptimizedPaletteFromSingleBitmap(bitmap, 1 << depth, 8, false);
+      return CreateOptimizedPaletteFromManyBitmaps(reader, 1 << depth, 8, false);
     }
-    case ReduceOctreeSystem: return CreateOptimizedPaletteFromSingleBitmap(bitmap, 256, 8, true);
+    case ReduceOctreeSystem: return CreateOptimizedPaletteFromManyBitmaps(reader, 256, 8, true);
     case ReduceCustom: return customPalette ? *customPalette : TPalette();
     default: return std::nullopt;
   }
 }
 
-std::unique_ptr<TColorLookup> LookupFor(int method, const TPalette& palette) {
+std::unique_ptr<TColorLookup> LookupFor(TColorReduction method, const TPalette& palette) {
   switch (method) {
     case ReduceMono: return std::make_unique<TMonochromeLookup>();
     case ReduceGray256: return std::make_unique<TGrayScaleLookup>();
@@ -66,16 +67,23 @@ TPalette WebCubePalette() {
   return TPalette(std::move(entries));
 }
 
-std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMethod, const TPalette* customPalette,
-                                      int bitDepth) {
+std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TColorReduction method, TDitherMode ditherMethod,
+                                      const TPalette* customPalette, int bitDepth) {
   auto result = std::make_unique<TBitmap>();
   if (method == ReduceNone) {
     *result = bitmap;
     result->SetPixelFormat(pf24bit);
     return result;
   }
-  const TDIBReader reader(bitmap, pf24bit);
-  const std::optional<TPalette> palette = PaletteFor(method, bitmap, customPalette, bitDepth);
+  // The caller's bitmap is only read: one in another format is read through a 24-bit copy.
+  TBitmap converted;
+  if (bitmap.PixelFormat() != pf24bit) {
+    converted = bitmap;
+    converted.SetPixelFormat(pf24bit);
+  }
+  const TBitmap& source = bitmap.PixelFormat() != pf24bit ? converted : bitmap;
+  const TDIBReader reader(source, pf24bit);
+  const std::optional<TPalette> palette = PaletteFor(method, reader, customPalette, bitDepth);
   if (!palette) return result;
   const std::unique_ptr<TColorLookup> lookup = LookupFor(method, *palette);
   if (lookup->Colors() == 0) return result;

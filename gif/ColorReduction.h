@@ -13,6 +13,7 @@
 
 namespace vidorant {
 
+// The reduction methods, numbered as a document's ReductionMethod stores them.
 enum TColorReduction : uint8_t {
   ReduceNone = 0,          // a 24-bit copy
   ReduceSystem20 = 1,      // the 20 stock system colours
@@ -33,12 +34,12 @@ TPalette MonochromePalette();
 TPalette Gray256Palette();
 TPalette WebCubePalette();
 
-// Reduces bitmap (converted to 24 bits in place first, except for ReduceNone) and returns the
-// new bitmap, owned by the caller. An unknown method or dither method, or a palette with no
+// Reduces bitmap (read as 24 bits; the bitmap itself is left as it is) and returns the new
+// bitmap, owned by the caller. An unknown method or dither method, or a palette with no
 // entries (ReduceCustom without one), gives an empty bitmap. bitDepth (for ReduceOctree) is
 // taken within 1 to 8. Raises GIFException "Invalid image dimensions" for an empty source of
 // methods 1-9.
-std::unique_ptr<TBitmap> ReduceColors(TBitmap& bitmap, int method, int ditherMethod, const TPalette* customPalette,
-                                      int bitDepth);
+std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TColorReduction method, TDitherMode ditherMethod,
+                                      const TPalette* customPalette, int bitDepth);
 
 }  // namespace vidorant

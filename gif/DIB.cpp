@@ -25,7 +25,7 @@ void Put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-TDIB::TDIB(TBitmap& bitmap, TPixelFormat pixelFormat) : Bitmap_(&bitmap), PixelFormat_(pixelFormat) {
+TDIB::TDIB(TPixelFormat pixelFormat) : PixelFormat_(pixelFormat) {
   if (pixelFormat != pf8bit && pixelFormat != pf24bit) throw GIFException("Unsupported PixelFormat");
 }
 
@@ -33,19 +33,25 @@ void TDIB::CheckRow(int row) const {
   if (row < 0 || row >= Height_) throw GIFException("Scan line index out of range");
 }
 
-TDIBReader::TDIBReader(TBitmap& bitmap, TPixelFormat pixelFormat) : TDIB(bitmap, pixelFormat) {
+TDIBReader::TDIBReader(TBitmap& bitmap, TPixelFormat pixelFormat) : TDIB(pixelFormat), Source_(&bitmap) {
   bitmap.SetPixelFormat(pixelFormat);
+  Width_ = bitmap.Width();
+  Height_ = bitmap.Height();
+}
+
+TDIBReader::TDIBReader(const TBitmap& bitmap, TPixelFormat pixelFormat) : TDIB(pixelFormat), Source_(&bitmap) {
+  if (bitmap.PixelFormat() != pixelFormat) throw GIFException("Unsupported PixelFormat");
   Width_ = bitmap.Width();
   Height_ = bitmap.Height();
 }
 
 const uint8_t* TDIBReader::ScanLine(int row) const {
   CheckRow(row);
-  return Bitmap_->ScanLine(row);
+  return Source_->ScanLine(row);
 }
 
 TDIBWriter::TDIBWriter(TBitmap& target, TPixelFormat pixelFormat, int width, int height, const TPalette& palette)
-    : TDIB(target, pixelFormat) {
+    : TDIB(pixelFormat), Target_(&target) {
   if (width <= 0 || height <= 0) throw GIFException("Invalid image dimensions");
   Width_ = width;
   Height_ = height;
@@ -94,6 +100,6 @@ uint8_t* TDIBWriter::ScanLine(int row) {
   return Image_.data() + BitsOffset_ + static_cast<size_t>(Height_ - 1 - row) * Stride_;
 }
 
-void TDIBWriter::Finish() { Bitmap_->LoadFromBytes(Image_.data(), Image_.size()); }
+void TDIBWriter::Finish() { Target_->LoadFromBytes(Image_.data(), Image_.size()); }
 
 }  // namespace vidorant

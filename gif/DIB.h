@@ -1,5 +1,6 @@
 // Row access to the bitmaps of colour reduction. A TDIBReader converts the bitmap it is given
-// to its pixel format in place and hands out its rows, row 0 at the top. A TDIBWriter builds a
+// to its pixel format in place (or reads a constant bitmap already in that format) and hands
+// out its rows, row 0 at the top. A TDIBWriter builds a
 // new 8-bit (or 24-bit) device-independent image in memory -- bottom-up rows padded to 4 bytes,
 // a colour table of always 256 entries for 8 bits -- and Finish() loads it into the target
 // bitmap as a complete bitmap file image. Only 8 and 24 bits per pixel are handled.
@@ -18,7 +19,7 @@ namespace vidorant {
 class TDIB : public TObject {
 public:
   // Raises GIFException "Unsupported PixelFormat" for anything but pf8bit and pf24bit.
-  TDIB(TBitmap& bitmap, TPixelFormat pixelFormat);
+  explicit TDIB(TPixelFormat pixelFormat);
   int Width() const { return Width_; }
   int Height() const { return Height_; }
   TPixelFormat PixelFormat() const { return PixelFormat_; }
@@ -27,7 +28,6 @@ protected:
   // Raises GIFException "Scan line index out of range".
   void CheckRow(int row) const;
 
-  TBitmap* Bitmap_;  // not owned
   TPixelFormat PixelFormat_;
   int Width_ = 0;
   int Height_ = 0;
@@ -36,7 +36,12 @@ protected:
 class TDIBReader : public TDIB {
 public:
   TDIBReader(TBitmap& bitmap, TPixelFormat pixelFormat);
+  // Reads the bitmap as it is: raises "Unsupported PixelFormat" unless it is in pixelFormat.
+  TDIBReader(const TBitmap& bitmap, TPixelFormat pixelFormat);
   const uint8_t* ScanLine(int row) const;
+
+private:
+  const TBitmap* Source_;  // not owned
 };
 
 class TDIBWriter : public TDIB {
@@ -50,6 +55,7 @@ public:
   void Finish();
 
 private:
+  TBitmap* Target_;  // not owned
   std::vector<uint8_t> Image_;  // the whole bitmap file image
   size_t BitsOffset_ = 0;
   size_t Stride_ = 0;

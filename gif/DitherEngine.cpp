@@ -129,7 +129,7 @@ TSteveArcheDitherer::TSteveArcheDitherer(int width, TColorLookup* lookup)
 TBurkesDitherer::TBurkesDitherer(int width, TColorLookup* lookup)
     : TErrorRowDitherer(width, lookup, 2, 2, 32, BurkesWeights) {}
 
-std::unique_ptr<TDitherEngine> CreateDitherEngine(int method, int width, TColorLookup* lookup) {
+std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherMode method, int width, TColorLookup* lookup) {
   switch (method) {
     case DitherNearest: return std::make_unique<TDitherEngine>(width, lookup);
     case DitherFloydSteinberg: return std::make_unique<TFloydSteinbergDitherer>(width, lookup);

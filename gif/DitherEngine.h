@@ -16,6 +16,7 @@
 
 namespace vidorant {
 
+// The dither methods, numbered as a document's DitherMethod stores them.
 enum TDitherMode : uint8_t {
   DitherNearest = 0,
   DitherFloydSteinberg = 1,
@@ -25,6 +26,8 @@ enum TDitherMode : uint8_t {
   DitherSteveArche = 5,
   DitherBurkes = 6,
 };
+
+constexpr bool IsKnownDitherMode(TDitherMode mode) { return mode <= DitherBurkes; }
 
 // The nearest-colour engine: every pixel maps to the lookup's answer on its own.
 class TDitherEngine : public TObject {
@@ -144,6 +147,6 @@ public:
 };
 
 // The engine for a dither method, or null for an unknown method.
-std::unique_ptr<TDitherEngine> CreateDitherEngine(int method, int width, TColorLookup* lookup);
+std::unique_ptr<TDitherEngine> CreateDitherEngine(TDitherMode method, int width, TColorLookup* lookup);
 
 }  // namespace vidorant

@@ -70,18 +70,12 @@ void TGIFSubImage::Assign(const TBitmap& bitmap) {
   std::unique_ptr<TBitmap> reduced;
   const TBitmap* working = &bitmap;
   if (!indexed) {
-    const uint8_t method = FImage ? FImage->ReductionMethod : GIFImageDefaults.ReductionMethod;
-    const uint8_t dither = FImage ? FImage->DitherMethod : GIFImageDefaults.DitherMethod;
+    const TColorReduction method = FImage ? FImage->ReductionMethod : GIFImageDefaults.ReductionMethod;
+    const TDitherMode dither = FImage ? FImage->DitherMethod : GIFImageDefaults.DitherMethod;
     const int depth = FImage ? FImage->ReductionBitDepth : GIFImageDefaults.ReductionBitDepth;
-    std::unique_ptr<TBitmap> copy;
-    TBitmap* source = const_cast<TBitmap*>(&bitmap);  // left untouched: already 24 bits
-    if (format != pf24bit) {
-      copy = std::make_unique<TBitmap>(bitmap);
-      source = copy.get();
-    }
-    reduced = ReduceColors(*source, method, dither, nullptr, depth);
+    reduced = ReduceColors(bitmap, method, dither, nullptr, depth);
     // An unknown method or dither method gives no picture; a black frame would hide that.
-    if (reduced->Empty()) throw GIFException(dither > 6 ? "Invalid dither method" : "Invalid reduction method");
+    if (reduced->Empty()) throw GIFException(IsKnownDitherMode(dither) ? "Invalid reduction method" : "Invalid dither method");
     working = reduced.get();
   }
 

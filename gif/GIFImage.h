@@ -86,7 +86,7 @@ public:
   // Rewrites the document smaller or cleaner as the option bits say (TGIFOptimizeOption);
   // nothing for an empty document. Raises "Invalid reduction method" for OptimizeReduceColors
   // with ReduceCustom unless OptimizeCleanup is set too. Progress "Optimizing...".
-  void Optimize(unsigned options, uint8_t reductionMethod, int bitDepth, uint8_t ditherMethod);
+  void Optimize(unsigned options, TColorReduction reductionMethod, int bitDepth, TDitherMode ditherMethod);
 
   TGIFImageList& Images() { return FImages; }
   const TGIFImageList& Images() const { return FImages; }
@@ -108,9 +108,9 @@ public:
   void Changed();
 
   uint16_t DrawOptions;
-  uint8_t ReductionMethod;
+  TColorReduction ReductionMethod;  // how a true-colour picture becomes a frame
   int ReductionBitDepth;
-  uint8_t DitherMethod;
+  TDitherMode DitherMethod;
   TGIFEncoderKind EncoderKind;
   int ThreadPriority;
   int AnimationSpeed;

@@ -5,15 +5,16 @@
 
 #include <cstdint>
 
+#include "gif/ColorReduction.h"
 #include "gif/GIFEncoder.h"
 
 namespace vidorant {
 
 struct TGIFImageDefaults {
   uint16_t DrawOptions = 0x068F;    // paint option bits of the animation painter
-  uint8_t ReductionMethod = 6;      // web-cube palette for true-colour frames
+  TColorReduction ReductionMethod = ReduceWebCube;  // for true-colour frames
   int ReductionBitDepth = 8;        // palette depth in bits for the octree reduction
-  uint8_t DitherMethod = 0;         // nearest colour, no error diffusion
+  TDitherMode DitherMethod = DitherNearest;
   TGIFEncoderKind EncoderKind = EncodeLZW;
   int ThreadPriority = 3;           // normal priority for an asynchronous painter
   int AnimationSpeed = 100;         // percent

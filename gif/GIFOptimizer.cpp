@@ -258,11 +258,11 @@ private:
 
 }  // namespace
 
-void TGIFImage::Optimize(unsigned options, uint8_t reductionMethod, int bitDepth, uint8_t ditherMethod) {
+void TGIFImage::Optimize(unsigned options, TColorReduction reductionMethod, int bitDepth, TDitherMode ditherMethod) {
   if (FImages.Count() == 0) return;
   Progress(psStarting, 0, OptimizingText);
   try {
-    if ((options & OptimizeReduceColors) && !(options & OptimizeCleanup) && reductionMethod == 9)
+    if ((options & OptimizeReduceColors) && !(options & OptimizeCleanup) && reductionMethod == ReduceCustom)
       throw GIFException("Invalid reduction method");
     TOptimizer(*this, options).Run();
   } catch (...) {

@@ -48,7 +48,7 @@ std::string GIFErrorOf(const std::function<void()>& action) {
 
 TEST(ReduceFixedPalettes, WebCubeGreyAndMonoMapAsTheirFormulas) {
   struct Case {
-    int method;
+    TColorReduction method;
     TColor color;
     int index;
     TColor chosen;
@@ -75,8 +75,8 @@ TEST(ReduceFixedPalettes, WebCubeGreyAndMonoMapAsTheirFormulas) {
     TBitmap source = Picture({{c.color}});
     auto result = ReduceColors(source, c.method, DitherNearest, nullptr, 8);
     ASSERT_EQ(result->PixelFormat(), pf8bit);
-    EXPECT_EQ(result->ScanLine(0)[0], c.index) << "method " << c.method << " colour " << std::hex << c.color;
-    EXPECT_EQ(TableColor(*result, c.index), c.chosen) << "method " << c.method;
+    EXPECT_EQ(result->ScanLine(0)[0], c.index) << "method " << int(c.method) << " colour " << std::hex << c.color;
+    EXPECT_EQ(TableColor(*result, c.index), c.chosen) << "method " << int(c.method);
   }
 }
 
@@ -183,7 +183,7 @@ TEST(ReduceColors, EveryReducedBitmapHasA256EntryTable) {
   for (int method = ReduceSystem20; method <= ReduceCustom; ++method)
     for (int dither = DitherNearest; dither <= DitherBurkes; ++dither) {
       TBitmap source = Noise(9, 4, static_cast<unsigned>(method * 10 + dither));
-      auto result = ReduceColors(source, method, dither, &custom, 8);
+      auto result = ReduceColors(source, static_cast<TColorReduction>(method), static_cast<TDitherMode>(dither), &custom, 8);
       ASSERT_EQ(result->PixelFormat(), pf8bit) << method << "/" << dither;
       EXPECT_EQ(result->ColorTable().size(), 256u) << method << "/" << dither;
       EXPECT_EQ(result->Width(), 9);
@@ -204,25 +204,30 @@ TEST(ReduceColors, CustomPaletteEntriesComeFirstAndTheRestIsBlack) {
 
 TEST(ReduceColors, InvalidMethodsAndEmptyPalettesGiveAnEmptyBitmap) {
   struct Case {
-    int method;
-    int dither;
+    TColorReduction method;
+    TDitherMode dither;
     bool withPalette;
   };
   const TPalette none;
-  for (const Case& c : {Case{10, 0, false}, Case{255, 0, false}, Case{ReduceWebCube, 7, false},
-                        Case{ReduceOctreeSystem, 200, false}, Case{ReduceCustom, 0, false}, Case{ReduceCustom, 0, true}}) {
+  const auto method = [](int value) { return static_cast<TColorReduction>(value); };
+  const auto dither = [](int value) { return static_cast<TDitherMode>(value); };
+  for (const Case& c : {Case{method(10), DitherNearest, false}, Case{method(255), DitherNearest, false},
+                        Case{ReduceWebCube, dither(7), false}, Case{ReduceOctreeSystem, dither(200), false},
+                        Case{ReduceCustom, DitherNearest, false}, Case{ReduceCustom, DitherNearest, true}}) {
     TBitmap source = Noise(3, 3, 1);
     auto result = ReduceColors(source, c.method, c.dither, c.withPalette ? &none : nullptr, 8);
-    EXPECT_TRUE(result->Empty()) << c.method << "/" << c.dither;
+    EXPECT_TRUE(result->Empty()) << int(c.method) << "/" << int(c.dither);
   }
 }
 
-TEST(ReduceColors, ConvertsOtherSourceFormatsToTwentyFourBitsFirst) {
+TEST(ReduceColors, ReadsOtherSourceFormatsAsTwentyFourBitsAndLeavesTheSourceAlone) {
   TBitmap source(3, 1, pf16bit);
   source.SetPixel(0, 0, RGB(255, 0, 0));
   source.SetPixel(2, 0, RGB(0, 0, 255));
+  const TBitmap before = source;
   auto result = ReduceColors(source, ReduceSystem20, DitherNearest, nullptr, 8);
-  EXPECT_EQ(source.PixelFormat(), pf24bit);  // converted in place, as the reader does
+  EXPECT_EQ(source.PixelFormat(), pf16bit);
+  EXPECT_EQ(source.ScanLine(0)[0], before.ScanLine(0)[0]);
   EXPECT_EQ(result->ScanLine(0)[0], 13);
   EXPECT_EQ(result->ScanLine(0)[1], 0);
   EXPECT_EQ(result->ScanLine(0)[2], 16);

@@ -87,7 +87,7 @@ TEST(DitherWalk, EveryEngineWalksInSerpentineOrder) {
     EXPECT_EQ(WalkRow(*engine, row), (std::vector<int>{0, 1, 2})) << int(mode);
     EXPECT_EQ(engine->Direction(), -1);
   }
-  EXPECT_EQ(CreateDitherEngine(7, 3, nullptr), nullptr);
+  EXPECT_EQ(CreateDitherEngine(static_cast<TDitherMode>(7), 3, nullptr), nullptr);
 }
 
 TEST(DitherWalk, NearestMapsAUniformPictureToOneIndexInBothDirections) {

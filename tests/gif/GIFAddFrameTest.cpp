@@ -53,7 +53,7 @@ TBitmap Indexed(TPixelFormat format, int width, int height, const std::vector<TC
   return bitmap;
 }
 
-const TGIFSubImage& AddWithMethod(TGIFImage& image, const TBitmap& bitmap, uint8_t method) {
+const TGIFSubImage& AddWithMethod(TGIFImage& image, const TBitmap& bitmap, TColorReduction method) {
   image.ReductionMethod = method;
   return *image.Images()[image.Add(bitmap)];
 }
@@ -96,7 +96,7 @@ TEST(GIFAddFrame, IndexedBitmapsKeepTheirOwnTableWithoutReduction) {
     std::vector<int> values;
     for (int p : pixels) values.push_back(p % c.Colors);
     TGIFImage image;
-    image.ReductionMethod = 200;  // a reduction would fail with this method
+    image.ReductionMethod = static_cast<TColorReduction>(200);  // a reduction would fail with this method
     image.Add(Indexed(c.Format, 9, 2, used, values));
     const TGIFSubImage& frame = *image.Images()[0];
     ASSERT_EQ(frame.ColorMap().Count(), c.Colors);
@@ -109,11 +109,14 @@ TEST(GIFAddFrame, FailedImportsLeaveNoFrameAndTheScreenAsItWas) {
   TBitmap many(20, 15, pf24bit);  // 300 distinct colours
   for (int i = 0; i < 300; ++i) many.SetPixel(i % 20, i / 20, RGB(static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 7));
   struct TCase {
-    uint8_t Method, Dither;
+    TColorReduction Method;
+    TDitherMode Dither;
     const char* Message;
   };
-  for (TCase c : {TCase{ReduceNone, 0, "Color table overflow"}, TCase{10, 0, "Invalid reduction method"},
-                  TCase{ReduceCustom, 0, "Invalid reduction method"}, TCase{ReduceWebCube, 7, "Invalid dither method"}}) {
+  for (TCase c : {TCase{ReduceNone, DitherNearest, "Color table overflow"},
+                  TCase{static_cast<TColorReduction>(10), DitherNearest, "Invalid reduction method"},
+                  TCase{ReduceCustom, DitherNearest, "Invalid reduction method"},
+                  TCase{ReduceWebCube, static_cast<TDitherMode>(7), "Invalid dither method"}}) {
     SCOPED_TRACE(c.Message);
     TGIFImage image;
     AddFrame(image, 4, 4, {0, 0xFFFFFF});

@@ -6,6 +6,7 @@
 
 #include "GIFTestDecoder.h"
 #include "GIFTestFrames.h"
+#include "gif/ColorReduction.h"
 #include "gif/GIFAppExtension.h"
 #include "gif/GIFException.h"
 #include "gif/GIFExtensionRegistry.h"
@@ -323,7 +324,7 @@ TEST(GIFDocument, GlobalTableSizeFieldDescribesTheGlobalTable) {
 TEST(GIFDocument, ClearEmptiesTheDocumentButKeepsItsSettings) {
   TGIFImage image;
   image.EncoderKind = EncodeRLE;
-  image.ReductionMethod = 8;
+  image.ReductionMethod = ReduceOctreeSystem;
   image.GlobalColorMap().Add(0x123456);
   image.Header().BackgroundColorIndex = 3;
   AddFrame(image, 7, 5, {0});
@@ -335,7 +336,7 @@ TEST(GIFDocument, ClearEmptiesTheDocumentButKeepsItsSettings) {
   EXPECT_EQ(image.GlobalColorMap().Count(), 0);
   EXPECT_EQ(image.Header().BackgroundColorIndex, 0);
   EXPECT_EQ(image.EncoderKind, EncodeRLE);
-  EXPECT_EQ(image.ReductionMethod, 8);
+  EXPECT_EQ(image.ReductionMethod, ReduceOctreeSystem);
   // A frame after Clear sets the screen without warnings.
   TWarningLog log;
   log.Attach(image);

@@ -7,6 +7,7 @@
 #include "FFmpegGIFDecoder.h"
 #include "GIFReadTestSupport.h"
 #include "GIFTestFrames.h"
+#include "gif/ColorReduction.h"
 #include "gif/GIFColorMapSort.h"
 
 namespace vidorant {
@@ -81,7 +82,7 @@ TEST(GIFOptimize, TransparentFrameCroppedToNothingIsDeletedAndItsDelayKept) {
   // A frame with a border of transparent pixels around a 2 x 1 opaque part.
   TGIFSubImage* bordered = AddFrame(image, 4, 4, Four, {3, 3, 3, 3, 3, 0, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3});
   AddControl(*bordered, 5, 3);
-  image.Optimize(OptimizeCrop, 0, 8, 0);
+  image.Optimize(OptimizeCrop, ReduceNone, 8, DitherNearest);
   ASSERT_EQ(image.Images().Count(), 2);
   EXPECT_EQ(image.Images()[0]->GraphicControlExtension()->Delay(), 35);
   EXPECT_EQ(image.Images()[1]->BoundsRect(), Rect(1, 1, 3, 2));
@@ -95,7 +96,7 @@ TEST(GIFOptimize, TransparentFrameCroppedToNothingIsDeletedAndItsDelayKept) {
   loop->Loops = 7;
   empty->Extensions().Add(std::move(loop));
   AddFrame(looping, 2, 2, Four, {1, 2, 1, 2});
-  looping.Optimize(OptimizeCrop, 0, 8, 0);
+  looping.Optimize(OptimizeCrop, ReduceNone, 8, DitherNearest);
   ASSERT_EQ(looping.Images().Count(), 1);
   ASSERT_EQ(looping.Images()[0]->Extensions().Count(), 1);
   auto* kept = dynamic_cast<TGIFAppExtNSLoop*>(looping.Images()[0]->Extensions()[0]);
@@ -117,7 +118,7 @@ TEST(GIFOptimize, CleanupDropsRedundantBlocksAndKeepsTheMeaningfulOnes) {
     TGIFSubImage* frame = AddFrame(image, 2, 1, Four, {0, 1});
     TGIFGraphicControlExtension* control = AddControl(*frame, c.Delay, c.Transparent ? 1 : -1, c.Disposal);
     control->SetUserInput(c.UserInput);
-    image.Optimize(OptimizeCleanup, 0, 8, 0);
+    image.Optimize(OptimizeCleanup, ReduceNone, 8, DitherNearest);
     EXPECT_EQ(frame->GraphicControlExtension() != nullptr, c.Kept) << c.Delay << c.Disposal << c.Transparent << c.UserInput;
   }
 
@@ -140,7 +141,7 @@ TEST(GIFOptimize, CleanupDropsRedundantBlocksAndKeepsTheMeaningfulOnes) {
   // Disposal of a frame only partly covered by the next one must stay.
   second->GraphicControlExtension()->SetDisposal(dmBackground);
 
-  image.Optimize(OptimizeCleanup, 0, 8, 0);
+  image.Optimize(OptimizeCleanup, ReduceNone, 8, DitherNearest);
   ASSERT_EQ(image.Images().Count(), 3);  // the frame of only a comment is gone
   EXPECT_FALSE(first->Transparent());
   EXPECT_EQ(first->GraphicControlExtension()->Disposal(), dmNone);  // the second covers it
@@ -161,19 +162,19 @@ TEST(GIFOptimize, ReduceColorsBitChecksTheMethodAndNothingElse) {
     if (stage == psEnding) ends.push_back(percent);
   };
   try {
-    image.Optimize(OptimizeReduceColors, 9, 8, 0);
+    image.Optimize(OptimizeReduceColors, ReduceCustom, 8, DitherNearest);
     ADD_FAILURE() << "no error";
   } catch (const GIFException& e) {
     EXPECT_EQ(e.Message, "Invalid reduction method");
   }
-  EXPECT_NO_THROW(image.Optimize(OptimizeReduceColors | OptimizeCleanup, 9, 8, 0));
-  EXPECT_NO_THROW(image.Optimize(OptimizeReduceColors, 8, 8, 0));
+  EXPECT_NO_THROW(image.Optimize(OptimizeReduceColors | OptimizeCleanup, ReduceCustom, 8, DitherNearest));
+  EXPECT_NO_THROW(image.Optimize(OptimizeReduceColors, ReduceOctreeSystem, 8, DitherNearest));
   EXPECT_EQ(ends, (std::vector<int>{0, 100, 100}));
   image.OnProgress = nullptr;
   EXPECT_EQ(Save(image), before);
 
   TGIFImage empty;
-  EXPECT_NO_THROW(empty.Optimize(31, 9, 8, 0));
+  EXPECT_NO_THROW(empty.Optimize(31, ReduceCustom, 8, DitherNearest));
 }
 
 TEST(GIFOptimize, EveryOptionTogetherKeepsWhatFFmpegShows) {
@@ -192,7 +193,7 @@ TEST(GIFOptimize, EveryOptionTogetherKeepsWhatFFmpegShows) {
       base = pixels;
     }
     std::vector<uint8_t> original = Save(image);
-    image.Optimize(OptimizeCrop | OptimizeMerge | OptimizeCleanup | OptimizeColorMaps, 0, 8, 0);
+    image.Optimize(OptimizeCrop | OptimizeMerge | OptimizeCleanup | OptimizeColorMaps, ReduceNone, 8, DitherNearest);
     std::vector<uint8_t> optimised = Save(image);
     EXPECT_LT(optimised.size(), original.size() + 64);
     std::vector<TDecodedPicture> want = DecodeGIFWithFFmpeg(original);

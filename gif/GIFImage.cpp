@@ -29,6 +29,7 @@ TGIFImage::TGIFImage()
       EncoderKind(GIFImageDefaults.EncoderKind),
       ThreadPriority(GIFImageDefaults.ThreadPriority),
       AnimationSpeed(GIFImageDefaults.AnimationSpeed),
+      ReadLimits(GIFImageDefaults.ReadLimits),
       FImages(this),
       FHeader(std::make_unique<TGIFHeader>(this)) {
   Clear();

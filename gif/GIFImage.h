@@ -114,6 +114,8 @@ public:
   TGIFEncoderKind EncoderKind;
   int ThreadPriority;
   int AnimationSpeed;
+  // What LoadFromStream allocates at most; a file claiming more is refused with an error.
+  TGIFReadLimits ReadLimits;
 
   TGIFWarning OnWarning;
   TGIFProgressEvent OnProgress;

@@ -7,6 +7,7 @@
 
 #include "gif/ColorReduction.h"
 #include "gif/GIFEncoder.h"
+#include "gif/GIFReadBytes.h"
 
 namespace vidorant {
 
@@ -19,6 +20,7 @@ struct TGIFImageDefaults {
   int ThreadPriority = 3;           // normal priority for an asynchronous painter
   int AnimationSpeed = 100;         // percent
   bool OptimizeOnStream = false;    // optimise before the document is streamed as a property
+  TGIFReadLimits ReadLimits;        // what the reader allocates at most, whatever a file claims
 };
 
 extern TGIFImageDefaults GIFImageDefaults;

@@ -62,17 +62,29 @@ void SkipSubBlocks(TStream& stream) {
   }
 }
 
-TGIFPixelBudget::TGIFPixelBudget(TStream& stream) {
+TGIFPixelBudget::TGIFPixelBudget(TStream& stream, const TGIFReadLimits& limits)
+    : FMaxFramePixels(limits.MaxFramePixels),
+      FMaxDocumentPixels(limits.MaxDocumentPixels),
+      FDocumentRemaining(limits.MaxDocumentPixels) {
   int64_t left = stream.GetSize() - stream.GetPosition();
   if (left < 0) left = 0;
-  FRemaining = Allowance + left * PixelsPerByte;
+  FFileRemaining = Allowance + left * PixelsPerByte;
 }
 
 void TGIFPixelBudget::Take(int width, int height) {
-  int64_t pixels = static_cast<int64_t>(width) * height;
-  if (pixels > FRemaining)
+  const int64_t pixels = static_cast<int64_t>(width) * height;
+  // A valid file may still ask for more than this reader allocates: that is unsupported, not
+  // invalid, and the text says which limit it passed.
+  if (pixels > FMaxFramePixels)
+    throw GIFException(Format("Unsupported GIF: a frame of %d x %d pixels exceeds the reader's limit of %lld pixels per frame",
+                              width, height, static_cast<long long>(FMaxFramePixels)));
+  if (pixels > FDocumentRemaining)
+    throw GIFException(Format("Unsupported GIF: a frame of %d x %d pixels exceeds the reader's limit of %lld pixels per document",
+                              width, height, static_cast<long long>(FMaxDocumentPixels)));
+  if (pixels > FFileRemaining)
     throw GIFException(Format("Invalid GIF data: a frame of %d x %d pixels is larger than the file can hold", width, height));
-  FRemaining -= pixels;
+  FDocumentRemaining -= pixels;
+  FFileRemaining -= pixels;
 }
 
 }  // namespace vidorant

@@ -38,22 +38,34 @@ TSubBlockResult ReadSubBlock(TStream& stream, std::vector<uint8_t>& block);
 // Skips sub-blocks up to and including the 0x00 length (or to the end of the stream).
 void SkipSubBlocks(TStream& stream);
 
-// How many pixels a document being read may still allocate. A GIF's LZW data yields at most
-// about 2730 pixels per byte (a 12-bit code stands for at most 4094 pixels), so 4096 pixels per
-// byte of the stream covers every honest file; a fixed allowance on top lets a truncated file
-// keep its last, partly filled frame. Frames beyond that are refused instead of allocated.
+// Settings of the reader: how many pixels it allocates for one frame and for a whole document,
+// whatever the file claims. A frame beyond them is refused before anything is allocated for it.
+struct TGIFReadLimits {
+  int64_t MaxFramePixels = int64_t{1} << 28;     // 16384 x 16384
+  int64_t MaxDocumentPixels = int64_t{1} << 30;  // above 10 minutes of 320 x 240 at 10 frames a second
+};
+
+// How many pixels a document being read may still allocate: the reader's limits, and what the
+// file can hold. A GIF's LZW data yields at most about 2730 pixels per byte (a 12-bit code
+// stands for at most 4094 pixels), so 4096 pixels per byte of the stream covers every honest
+// file; a fixed allowance on top lets a truncated file keep its last, partly filled frame.
+// Frames beyond any of these are refused instead of allocated.
 class TGIFPixelBudget {
 public:
   static constexpr int64_t PixelsPerByte = 4096;
   static constexpr int64_t Allowance = int64_t{1} << 24;  // 16 Mi pixels, e.g. 4096 x 4096
 
-  // The budget for what is left of stream from its position.
-  explicit TGIFPixelBudget(TStream& stream);
-  // Takes width x height pixels or raises GIFException naming the frame's size.
+  // The budget for what is left of stream from its position, within limits.
+  TGIFPixelBudget(TStream& stream, const TGIFReadLimits& limits);
+  // Takes width x height pixels or raises GIFException naming the frame's size and the limit
+  // it passes.
   void Take(int width, int height);
 
 private:
-  int64_t FRemaining;
+  int64_t FMaxFramePixels;
+  int64_t FMaxDocumentPixels;
+  int64_t FDocumentRemaining;
+  int64_t FFileRemaining;
 };
 
 }  // namespace vidorant

@@ -74,7 +74,7 @@ void TGIFTrailer::LoadFromStream(TStream& stream) {
 }
 
 void TGIFSubImage::LoadFromStream(TStream& stream) {
-  TGIFPixelBudget budget(stream);
+  TGIFPixelBudget budget(stream, FImage ? FImage->ReadLimits : GIFImageDefaults.ReadLimits);
   LoadFromStream(stream, budget);
 }
 
@@ -106,7 +106,7 @@ void TGIFSubImage::LoadFromStream(TStream& stream, TGIFPixelBudget& budget) {
 }
 
 void TGIFImageList::LoadFromStream(TStream& stream) {
-  TGIFPixelBudget budget(stream);
+  TGIFPixelBudget budget(stream, FImage->ReadLimits);
   int64_t size = stream.GetSize();
   SkipZeros(stream);
   for (;;) {

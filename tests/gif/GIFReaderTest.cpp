@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "AllocationProbe.h"
 #include "GIFReadTestSupport.h"
 #include "GIFTestFrames.h"
 #include "gif/GIFExtensionRegistry.h"
@@ -261,9 +262,10 @@ TEST(GIFReader, SoftDefectsWarnAndKeepWhatWasRead) {
 }
 
 TEST(GIFReader, FramesLargerThanTheFileCanHoldAreRefusedNotAllocated) {
-  // 65535 x 65535 pixels from a few bytes, and many mid-sized frames whose total would not fit.
-  std::vector<uint8_t> huge = HeaderBytes(65535, 65535);
-  Append(huge, ImageBytes(65535, 65535, false, 2, PackCodes({{4, 3}, {5, 3}})));
+  // The largest frame the reader's limit allows from a few bytes, and many mid-sized frames
+  // whose total would not fit.
+  std::vector<uint8_t> huge = HeaderBytes(16384, 16384);
+  Append(huge, ImageBytes(16384, 16384, false, 2, PackCodes({{4, 3}, {5, 3}})));
   std::vector<uint8_t> many = HeaderBytes(4000, 4000);
   for (int i = 0; i < 20; ++i) Append(many, ImageBytes(4000, 4000, false, 2, PackCodes({{4, 3}, {5, 3}})));
   for (const auto& bytes : {huge, many}) {
@@ -322,7 +324,8 @@ TEST(GIFReader, LoadFromFileReadsWhatSaveToFileWrote) {
 }
 
 // Every file of the regression corpus loads or fails with a GIFException (LoadBytes lets any
-// other exception fail the test), and what was read can be written again.
+// other exception fail the test), and what was read can be written again without any single
+// allocation beyond the reader's default frame limit (one byte per pixel).
 TEST(GIFReader, RegressionCorpusNeverCrashes) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(VIDORANT_GIF_CORPUS))
@@ -333,12 +336,14 @@ TEST(GIFReader, RegressionCorpusNeverCrashes) {
     TMemoryStream stream;
     stream.LoadFromFile(path.string());
     TGIFImage image;
+    ResetLargestAllocation();
     TLoadResult loaded = LoadBytes(image, stream.Bytes());
     TMemoryStream out;
     try {
       image.SaveToStream(out);
     } catch (const GIFException&) {
     }
+    EXPECT_LE(LargestAllocation(), static_cast<size_t>(TGIFReadLimits().MaxFramePixels));
     if (!loaded.Error.empty()) {
       EXPECT_EQ(loaded.PositionAfter, 0) << loaded.Error;
     }

@@ -31,6 +31,13 @@ public:
 
   // The class registered for an identifier; unknown identifiers give TGIFUnknownAppExtension.
   static TGIFAppExtensionFactory FindExtension(const TGIFAppIdentifier& identifier);
+  // Reads the block's size and identifier from its introducer on; false unless the block has
+  // an 11-byte identifier.
+  static bool ReadIdentifier(TStream& block, TGIFAppIdentifier& identifier);
+  // The application block's refinement by identifier: the class registered for it in
+  // TAppExtensionList, or null (the registered unknown block) for any other block. A class
+  // registered for the label in its place may call this for the blocks it does not take.
+  static std::unique_ptr<TGIFExtension> Refine(TGIFSubImage* subImage, TStream& block);
 
   TGIFAppIdentifier Identifier{};
 

@@ -24,26 +24,22 @@ private:
   int64_t FPosition;
 };
 
-// Creates the extension for the block at the stream's position, of the class registered for
-// its label; an application block with an 11-byte identifier registered in the application
-// registry gets that class instead. Blocks of another size keep the class of their label (for
-// application blocks the unknown block, which keeps their data). The position is left where it
-// was, so the extension reads the whole block itself.
+// Creates the extension for the block at the stream's position, of the class registered last
+// for its label, which may refine the choice from the block's bytes (the application block
+// does, by identifier). The position is left where it was, so the extension reads the whole
+// block itself.
 std::unique_ptr<TGIFExtension> CreateExtension(TStream& stream, TGIFSubImage* subImage) {
   TPositionRestorer restore(stream);
+  const int64_t start = stream.GetPosition();
   uint8_t head[2] = {};
   ReadExact(stream, head, 2);
-  TGIFExtensionFactory factory = TExtensionList::Instance().Find(head[1]);
-  if (!factory) throw GIFException("Unknown extension type");
-  if (head[1] == LabelApplication) {
-    uint8_t size = 0;
-    TGIFAppIdentifier identifier{};
-    if (stream.Read(&size, 1) == 1 && size == 11 && stream.Read(identifier.data(), 11) == 11) {
-      if (TGIFAppExtensionFactory refined = TAppExtensionList::Instance().Find(identifier))
-        return refined(subImage);
-    }
+  const TGIFExtensionClass found = TExtensionList::Instance().Find(head[1]);
+  if (!found.Create) throw GIFException("Unknown extension type");
+  if (found.Refine) {
+    stream.SetPosition(start);
+    if (std::unique_ptr<TGIFExtension> refined = found.Refine(subImage, stream)) return refined;
   }
-  return factory(subImage);
+  return found.Create(subImage);
 }
 
 // Text sub-blocks until the 0x00 length; each becomes one line. A file that ends inside the
@@ -118,6 +114,19 @@ void TGIFTextExtension::LoadFromStream(TStream& stream) {
 void TGIFCommentExtension::LoadFromStream(TStream& stream) {
   ReadIntroducer(stream);
   Lines = ReadTextLines(stream, *this);
+}
+
+bool TGIFApplicationExtension::ReadIdentifier(TStream& block, TGIFAppIdentifier& identifier) {
+  uint8_t head[3] = {};
+  return block.Read(head, 3) == 3 && head[2] == identifier.size() &&
+         block.Read(identifier.data(), static_cast<int64_t>(identifier.size())) == static_cast<int64_t>(identifier.size());
+}
+
+std::unique_ptr<TGIFExtension> TGIFApplicationExtension::Refine(TGIFSubImage* subImage, TStream& block) {
+  TGIFAppIdentifier identifier{};
+  if (!ReadIdentifier(block, identifier)) return nullptr;
+  TGIFAppExtensionFactory factory = TAppExtensionList::Instance().Find(identifier);
+  return factory ? factory(subImage) : nullptr;
 }
 
 void TGIFApplicationExtension::LoadFromStream(TStream& stream) {

@@ -11,7 +11,8 @@ std::unique_ptr<TGIFExtension> MakeExtension(TGIFSubImage* subImage) {
 }
 
 std::unique_ptr<TGIFExtension> MakeApplicationExtension(TGIFSubImage* subImage) {
-  // The reader refines this choice by identifier; on its own an application block is unknown.
+  // Refined by identifier (TGIFApplicationExtension::Refine); on its own an application block
+  // is unknown.
   return std::make_unique<TGIFUnknownAppExtension>(subImage);
 }
 
@@ -19,32 +20,32 @@ std::unique_ptr<TGIFApplicationExtension> MakeLoopExtension(TGIFSubImage* subIma
   return std::make_unique<TGIFAppExtNSLoop>(subImage);
 }
 
-template <class Key, class Factory>
-Factory FindLatest(const std::vector<std::pair<Key, Factory>>& entries, const Key& key) {
+template <class Key, class Value>
+Value FindLatest(const std::vector<std::pair<Key, Value>>& entries, const Key& key) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it)
     if (it->first == key) return it->second;
-  return nullptr;
+  return Value{};
 }
 
 }  // namespace
 
 TExtensionList::TExtensionList()
-    : FEntries{{LabelGraphicControl, &MakeExtension<TGIFGraphicControlExtension>},
-               {LabelPlainText, &MakeExtension<TGIFTextExtension>},
-               {LabelComment, &MakeExtension<TGIFCommentExtension>},
-               {LabelApplication, &MakeApplicationExtension}} {}
+    : FEntries{{LabelGraphicControl, {&MakeExtension<TGIFGraphicControlExtension>}},
+               {LabelPlainText, {&MakeExtension<TGIFTextExtension>}},
+               {LabelComment, {&MakeExtension<TGIFCommentExtension>}},
+               {LabelApplication, {&MakeApplicationExtension, &TGIFApplicationExtension::Refine}}} {}
 
 TExtensionList& TExtensionList::Instance() {
   static TExtensionList instance;
   return instance;
 }
 
-void TExtensionList::Register(uint8_t label, TGIFExtensionFactory factory) {
+void TExtensionList::Register(uint8_t label, TGIFExtensionFactory factory, TGIFExtensionRefine refine) {
   std::lock_guard<std::mutex> guard(FLock);
-  FEntries.emplace_back(label, factory);
+  FEntries.emplace_back(label, TGIFExtensionClass{factory, refine});
 }
 
-TGIFExtensionFactory TExtensionList::Find(uint8_t label) const {
+TGIFExtensionClass TExtensionList::Find(uint8_t label) const {
   std::lock_guard<std::mutex> guard(FLock);
   return FindLatest(FEntries, label);
 }

@@ -10,22 +10,33 @@
 #include <vector>
 
 #include "gif/GIFAppExtension.h"
+#include "platform/Stream.h"
 
 namespace vidorant {
 
 using TGIFExtensionFactory = std::unique_ptr<TGIFExtension> (*)(TGIFSubImage* subImage);
+// Refines the choice of a registered class from the block's own bytes: block stands at the
+// block's introducer (the reader restores its position afterwards). Returns the extension that
+// is to read the block, or null to keep the registered class.
+using TGIFExtensionRefine = std::unique_ptr<TGIFExtension> (*)(TGIFSubImage* subImage, TStream& block);
+
+// What a registration for a label holds: the class's factory and, if it refines, how.
+struct TGIFExtensionClass {
+  TGIFExtensionFactory Create = nullptr;
+  TGIFExtensionRefine Refine = nullptr;
+};
 
 class TExtensionList {
 public:
   static TExtensionList& Instance();
-  void Register(uint8_t label, TGIFExtensionFactory factory);
-  // The factory of the latest registration for label, or null.
-  TGIFExtensionFactory Find(uint8_t label) const;
+  void Register(uint8_t label, TGIFExtensionFactory factory, TGIFExtensionRefine refine = nullptr);
+  // The latest registration for label; Create is null when there is none.
+  TGIFExtensionClass Find(uint8_t label) const;
 
 private:
   TExtensionList();
   mutable std::mutex FLock;
-  std::vector<std::pair<uint8_t, TGIFExtensionFactory>> FEntries;
+  std::vector<std::pair<uint8_t, TGIFExtensionClass>> FEntries;
 };
 
 class TAppExtensionList {

@@ -477,11 +477,11 @@ TEST(GIFRegistries, LabelsAndIdentifiersMapToTheirClasses) {
   TGIFImage image;
   TGIFSubImage* frame = AddFrame(image, 1, 1, {0});
   for (uint8_t label : {LabelGraphicControl, LabelPlainText, LabelComment, LabelApplication}) {
-    TGIFExtensionFactory factory = TExtensionList::Instance().Find(label);
+    TGIFExtensionFactory factory = TExtensionList::Instance().Find(label).Create;
     ASSERT_NE(factory, nullptr) << int(label);
     EXPECT_EQ(factory(frame)->GetExtensionType(), label);
   }
-  EXPECT_EQ(TExtensionList::Instance().Find(0x02), nullptr);
+  EXPECT_EQ(TExtensionList::Instance().Find(0x02).Create, nullptr);
   for (const char* id : {"NETSCAPE2.0", "ANIMEXTS1.0"}) {
     auto made = TGIFApplicationExtension::FindExtension(MakeAppIdentifier(id))(frame);
     EXPECT_NE(dynamic_cast<TGIFAppExtNSLoop*>(made.get()), nullptr) << id;

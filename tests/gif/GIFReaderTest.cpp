@@ -220,6 +220,49 @@ TEST(GIFReader, HardErrorsNameTheFaultAndRestoreTheStreamPosition) {
   }
 }
 
+// An application block of the tests' own, chosen by the class registered for the label.
+class TTestAppBlock : public TGIFUnknownAppExtension {
+public:
+  using TGIFUnknownAppExtension::TGIFUnknownAppExtension;
+};
+
+std::unique_ptr<TGIFExtension> MakeUnknownAppBlock(TGIFSubImage* frame) { return std::make_unique<TGIFUnknownAppExtension>(frame); }
+
+// Takes the blocks named "VIDORANTR1.0" and leaves every other one to the built-in refinement.
+std::unique_ptr<TGIFExtension> RefineTestAppBlock(TGIFSubImage* frame, TStream& block) {
+  const int64_t start = block.GetPosition();
+  TGIFAppIdentifier identifier{};
+  if (TGIFApplicationExtension::ReadIdentifier(block, identifier) && identifier == MakeAppIdentifier("VIDORANTR1.0"))
+    return std::make_unique<TTestAppBlock>(frame);
+  block.SetPosition(start);
+  return TGIFApplicationExtension::Refine(frame, block);
+}
+
+TEST(GIFReader, AClassRegisteredForTheApplicationLabelRefinesTheChoice) {
+  static const bool registered =
+      (TExtensionList::Instance().Register(LabelApplication, &MakeUnknownAppBlock, &RefineTestAppBlock), true);
+  ASSERT_TRUE(registered);
+  auto block = [](const char* identifier) {
+    std::vector<uint8_t> bytes{0x21, 0xFF, 11};
+    bytes.insert(bytes.end(), identifier, identifier + 11);
+    Append(bytes, {3, 1, 0, 0, 0});
+    return bytes;
+  };
+  std::vector<uint8_t> bytes = HeaderBytes(1, 1);
+  for (const char* identifier : {"VIDORANTR1.0", "NETSCAPE2.0", "VIDORANTQ1.0"}) Append(bytes, block(identifier));
+  Append(bytes, ImageBytes(1, 1, false, 2, PackCodes({{4, 3}, {1, 3}, {5, 3}})));
+  bytes.push_back(0x3B);
+  TGIFImage image;
+  TLoadResult loaded = LoadBytes(image, bytes);
+  ASSERT_EQ(loaded.Error, "");
+  ASSERT_EQ(image.Images().Count(), 1);
+  const TGIFExtensionList& extensions = image.Images()[0]->Extensions();
+  ASSERT_EQ(extensions.Count(), 3);
+  EXPECT_NE(dynamic_cast<TTestAppBlock*>(extensions[0]), nullptr);
+  EXPECT_NE(dynamic_cast<TGIFAppExtNSLoop*>(extensions[1]), nullptr);
+  EXPECT_EQ(typeid(*extensions[2]), typeid(TGIFUnknownAppExtension));
+}
+
 TEST(GIFReader, SoftDefectsWarnAndKeepWhatWasRead) {
   std::vector<uint8_t> pixels = PackCodes({{4, 3}, {1, 3}, {5, 3}});
   struct TCase {

@@ -19,13 +19,6 @@ void TGIFExtension::WriteIntroducer(TStream& stream) const {
   stream.WriteBuffer(bytes, 2);
 }
 
-TGIFGraphicControlExtension::~TGIFGraphicControlExtension() {
-  if (FSubImage && FSubImage->FGraphicControlExtension == this) {
-    FSubImage->FGraphicControlExtension = nullptr;
-    if (Transparent()) FSubImage->FTransparent = false;
-  }
-}
-
 void TGIFGraphicControlExtension::SaveToStream(TStream& stream) {
   WriteIntroducer(stream);
   uint8_t bytes[6] = {4, FPacked, static_cast<uint8_t>(FDelay), static_cast<uint8_t>(FDelay >> 8),
@@ -35,7 +28,6 @@ void TGIFGraphicControlExtension::SaveToStream(TStream& stream) {
 
 void TGIFGraphicControlExtension::SetTransparent(bool value) {
   FPacked = value ? (FPacked | 0x01) : (FPacked & ~0x01);
-  if (FSubImage && FSubImage->FGraphicControlExtension == this) FSubImage->FTransparent = value;
 }
 
 void TGIFGraphicControlExtension::SetUserInput(bool value) {

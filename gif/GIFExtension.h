@@ -1,8 +1,8 @@
 // The extension blocks that precede a frame's image: graphic control, plain text and comment
 // (the application blocks are in GIFAppExtension.h). Every extension needs GIF89a.
 // Ownership: an extension belongs to its frame's extension list; it refers back to the frame
-// (not owned). Destroying the frame's graphic control extension clears the frame's reference
-// to it and, if it made the frame transparent, the frame's transparency.
+// (not owned), and to none once taken out of the list. The frame keeps no reference to its
+// graphic control extension: it looks it up in its list, so removing one leaves nothing stale.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +47,6 @@ enum TDisposalMethod : uint8_t { dmNone = 0, dmKeep = 1, dmBackground = 2, dmPre
 class TGIFGraphicControlExtension : public TGIFExtension {
 public:
   using TGIFExtension::TGIFExtension;
-  ~TGIFGraphicControlExtension() override;
 
   uint8_t GetExtensionType() const override { return LabelGraphicControl; }
   void SaveToStream(TStream& stream) override;

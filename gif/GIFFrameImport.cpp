@@ -175,7 +175,6 @@ void TGIFSubImage::Assign(TGIFSubImage& frame) {
   frame.FExtensions.SaveToStream(stream);
   stream.SetPosition(0);
   FExtensions.LoadFromStream(stream);
-  FTransparent = frame.FTransparent;
 }
 
 void TGIFSubImage::Assign(TGraphic& graphic) {

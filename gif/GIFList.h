@@ -32,6 +32,7 @@ public:
   // Takes the item out without destroying it.
   std::unique_ptr<T> Extract(int index) {
     std::unique_ptr<T> item = Take(index);
+    Detached(*item);
     Changed();
     return item;
   }
@@ -63,6 +64,8 @@ protected:
 
   // Called after every change of the list's membership.
   virtual void Changed() {}
+  // Called for an item taken out of the list alive, before it is handed over.
+  virtual void Detached(T& item) {}
 
 private:
   std::unique_ptr<T> Take(int index) {

@@ -97,12 +97,20 @@ void TGIFSubImage::LoadFromStream(TStream& stream, TGIFPixelBudget& budget) {
   }
   if (packed & 0x80) ReadColorMap(stream, FColorMap, TableEntries(packed), (packed & 0x20) != 0);
 
-  budget.Take(width, height);
-  SetBounds(left, top, width, height);
+  // The descriptor's fields reach 131070 together, the screen only 65535: such a frame keeps
+  // the part that fits, so that the file's other frames are not lost with it.
+  const int keptWidth = std::min(width, MaxDimension - left);
+  const int keptHeight = std::min(height, MaxDimension - top);
+  if (keptWidth < width || keptHeight < height) Warning(gsWarning, "Image clipped to the GIF limit of 65535 pixels");
+
+  budget.Take(keptWidth, keptHeight);
+  // Frames reaching past the screen are common in real files: the screen grows to hold them
+  // without a warning.
+  StoreBounds(left, top, keptWidth, keptHeight);
+  GrowScreen(false);
   FPacked = packed;
-  if (FTransparent && FGraphicControlExtension)
-    std::fill(FData.begin(), FData.end(), FGraphicControlExtension->TransparentColorIndex());
-  TLZWDecoder(stream, *this).Decode(FData.data(), FWidth, FHeight, Interlaced());
+  if (Transparent()) std::fill(FData.begin(), FData.end(), GraphicControlExtension()->TransparentColorIndex());
+  TLZWDecoder(stream, *this).Decode(FData.data(), width, height, Interlaced(), keptWidth, keptHeight);
 }
 
 void TGIFImageList::LoadFromStream(TStream& stream) {
@@ -132,13 +140,9 @@ void TGIFImage::LoadFromStream(TStream& stream) {
     Clear();
     start = stream.GetPosition();
     FHeader->LoadFromStream(stream);
+    // Each frame has grown the screen to hold it as it was read.
     FImages.LoadFromStream(stream);
     TGIFTrailer(this).LoadFromStream(stream);
-    for (int i = 0; i < FImages.Count(); ++i) {
-      const TGIFSubImage* frame = FImages[i];
-      FHeader->ScreenWidth = static_cast<uint16_t>(std::max<int>(FHeader->ScreenWidth, frame->Left() + frame->Width()));
-      FHeader->ScreenHeight = static_cast<uint16_t>(std::max<int>(FHeader->ScreenHeight, frame->Top() + frame->Height()));
-    }
   } catch (...) {
     stream.SetPosition(start);
     Changed();

@@ -15,13 +15,10 @@ int TGIFExtensionList::Add(std::unique_ptr<TGIFExtension> extension) {
   TGIFExtension* added = extension.get();
   int index = Append(std::move(extension));
   added->SetSubImage(FSubImage);
-  auto* control = dynamic_cast<TGIFGraphicControlExtension*>(added);
-  if (control && FSubImage && !FSubImage->FGraphicControlExtension) {
-    FSubImage->FGraphicControlExtension = control;
-    if (control->Transparent()) FSubImage->FTransparent = true;
-  }
   return index;
 }
+
+void TGIFExtensionList::Detached(TGIFExtension& extension) { extension.SetSubImage(nullptr); }
 
 void TGIFExtensionList::SaveToStream(TStream& stream) {
   for (int i = 0; i < Count(); ++i) Items(i)->SaveToStream(stream);
@@ -45,8 +42,23 @@ void TGIFSubImage::Clear() {
   FData.shrink_to_fit();
   FLeft = FTop = FWidth = FHeight = 0;
   FPacked = 0;
-  FTransparent = false;
-  FGraphicControlExtension = nullptr;
+}
+
+TGIFGraphicControlExtension* TGIFSubImage::GraphicControlExtension() const {
+  TGIFGraphicControlExtension* first = nullptr;
+  for (int i = 0; i < FExtensions.Count(); ++i) {
+    auto* control = dynamic_cast<TGIFGraphicControlExtension*>(FExtensions[i]);
+    if (!control) continue;
+    // A transparent one wins: its index is the one the frame's pixels use.
+    if (control->Transparent()) return control;
+    if (!first) first = control;
+  }
+  return first;
+}
+
+bool TGIFSubImage::Transparent() const {
+  const TGIFGraphicControlExtension* control = GraphicControlExtension();
+  return control && control->Transparent();
 }
 
 const TGIFColorMap* TGIFSubImage::ActiveColorMap() const {
@@ -55,6 +67,11 @@ const TGIFColorMap* TGIFSubImage::ActiveColorMap() const {
 }
 
 void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
+  StoreBounds(left, top, width, height);
+  GrowScreen(true);
+}
+
+void TGIFSubImage::StoreBounds(int left, int top, int width, int height) {
   // The descriptor and the logical screen hold 16-bit values: a frame that does not fit would
   // be written as a corrupt file.
   if (left < 0 || top < 0 || width < 0 || height < 0 || static_cast<int64_t>(left) + width > MaxDimension ||
@@ -71,19 +88,22 @@ void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
     std::vector<uint8_t> data(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     FData.swap(data);
   }
-  if (!FImage) return;
+}
 
-  // A screen still at 0 is simply set; one already set but too small grows with a warning.
+void TGIFSubImage::GrowScreen(bool warn) {
+  if (!FImage) return;
+  // A screen still at 0 is simply set; one already set but too small grows, reported when
+  // asked (a frame placed by a program, not one read from a file, where this is common).
   TGIFHeader& header = FImage->Header();
-  auto grow = [this](uint16_t& screen, int extent, const char* warning) {
+  auto grow = [this, warn](uint16_t& screen, int extent, const char* warning) {
     if (screen >= extent) return false;
     bool wasSet = screen != 0;
     screen = static_cast<uint16_t>(extent);
-    if (wasSet) Warning(gsWarning, warning);
-    return wasSet;
+    if (wasSet && warn) Warning(gsWarning, warning);
+    return wasSet && warn;
   };
-  bool warned = grow(header.ScreenWidth, left + width, "Image width too small for contained frames");
-  warned |= grow(header.ScreenHeight, top + height, "Image height too small for contained frames");
+  bool warned = grow(header.ScreenWidth, FLeft + FWidth, "Image width too small for contained frames");
+  warned |= grow(header.ScreenHeight, FTop + FHeight, "Image height too small for contained frames");
   if (warned) Warning(gsWarning, "Image exceeds Logical Screen size");
 }
 

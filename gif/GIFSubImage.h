@@ -25,12 +25,15 @@ class TGIFSubImage;
 class TGIFExtensionList : public TGIFList<TGIFExtension> {
 public:
   explicit TGIFExtensionList(TGIFSubImage* subImage) : FSubImage(subImage) {}
-  // Takes ownership and ties the extension to this list's frame; the first graphic control
-  // extension becomes the frame's.
+  // Takes ownership and ties the extension to this list's frame.
   int Add(std::unique_ptr<TGIFExtension> extension);
   void SaveToStream(TStream& stream);
   // Reads extension blocks until an image, the trailer or a byte that starts no extension.
   void LoadFromStream(TStream& stream);
+
+protected:
+  // An extension taken out belongs to no frame until a list takes it in again.
+  void Detached(TGIFExtension& extension) override;
 
 private:
   TGIFSubImage* FSubImage;  // not owned
@@ -103,14 +106,19 @@ public:
   // Row y of the pixel data; raises "Scan line index out of range" outside the frame.
   uint8_t* ScanLine(int row);
 
-  bool Transparent() const { return FTransparent; }
-  // The frame's first graphic control extension (owned by the extension list), or null.
-  TGIFGraphicControlExtension* GraphicControlExtension() const { return FGraphicControlExtension; }
+  // The graphic control extension that governs the frame (owned by the extension list), or
+  // null: the first one with the transparent flag, else the first one. Looked up in the list
+  // each time, so a frame never refers to an extension it no longer holds.
+  TGIFGraphicControlExtension* GraphicControlExtension() const;
+  // Whether that extension makes the frame transparent.
+  bool Transparent() const;
 
 private:
-  friend class TGIFExtensionList;
-  friend class TGIFGraphicControlExtension;
-
+  // Checks and stores the bounds; a new size replaces the pixel data with zeros.
+  void StoreBounds(int left, int top, int width, int height);
+  // Grows the document's logical screen to hold the frame; with warn, a screen that was
+  // already set and too small is reported.
+  void GrowScreen(bool warn);
   void PreparePacked();
   // The 24-bit path of Assign: the table built from the pixels' colours.
   void ImportTrueColor(const TBitmap& bitmap);
@@ -126,8 +134,6 @@ private:
   int FHeight = 0;
   uint8_t FPacked = 0;  // bit 7 local table, 6 interlace, 5 sort, 3-4 reserved, 0-2 table size
   std::vector<uint8_t> FData;
-  bool FTransparent = false;
-  TGIFGraphicControlExtension* FGraphicControlExtension = nullptr;  // not owned
 };
 
 }  // namespace vidorant

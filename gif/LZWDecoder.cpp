@@ -75,13 +75,15 @@ bool TLZWDecoder::NextRow() {
 }
 
 void TLZWDecoder::Put(uint8_t pixel) {
-  FPixels[static_cast<size_t>(FRow) * static_cast<size_t>(FWidth) + static_cast<size_t>(FColumn)] = pixel;
+  if (FColumn < FKeptWidth && FRow < FKeptHeight)
+    FPixels[static_cast<size_t>(FRow) * static_cast<size_t>(FKeptWidth) + static_cast<size_t>(FColumn)] = pixel;
   if (++FColumn < FWidth) return;
   FColumn = 0;
-  if (!NextRow()) FFull = true;
+  // Rows below the kept part come last unless interlaced: nothing more would be stored.
+  if (!NextRow() || (!FInterlaced && FRow >= FKeptHeight)) FFull = true;
 }
 
-void TLZWDecoder::Decode(uint8_t* pixels, int width, int height, bool interlaced) {
+void TLZWDecoder::Decode(uint8_t* pixels, int width, int height, bool interlaced, int keptWidth, int keptHeight) {
   int codeSize = ReadGIFByte(FStream);
   if (codeSize > 8) codeSize = 8;
 
@@ -89,7 +91,9 @@ void TLZWDecoder::Decode(uint8_t* pixels, int width, int height, bool interlaced
   FWidth = width;
   FHeight = height;
   FInterlaced = interlaced;
-  FFull = pixels == nullptr || width <= 0 || height <= 0;
+  FKeptWidth = std::min(keptWidth, width);
+  FKeptHeight = std::min(keptHeight, height);
+  FFull = pixels == nullptr || FKeptWidth <= 0 || FKeptHeight <= 0;
 
   const int clearCode = 1 << codeSize;
   const int endCode = clearCode + 1;

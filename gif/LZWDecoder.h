@@ -2,7 +2,7 @@
 // least significant bit first across data sub-blocks, and fills a frame's pixels row by row or
 // in the four interlace passes. Tolerant of damaged data: when the codes run out, the pixels not
 // reached keep the value they were filled with.
-// Invariants: at most width x height pixels are written; every code read is below 4096; a
+// Invariants: only the kept part of the image is written; every code read is below 4096; a
 // prefix chain longer than the table is a cycle and raises "Circular decoder table entry".
 #pragma once
 
@@ -17,11 +17,12 @@ class TGIFItem;
 
 class TLZWDecoder {
 public:
-  // pixels holds width x height bytes, already filled with the fill value; warnings go to
-  // the owner's warning handler. On return the stream stands after the image data's 0x00
-  // terminator (or at its end).
+  // Warnings go to the owner's warning handler.
   TLZWDecoder(TStream& stream, TGIFItem& owner);
-  void Decode(uint8_t* pixels, int width, int height, bool interlaced);
+  // Decodes an image of width x height pixels of which the top-left keptWidth x keptHeight are
+  // stored; pixels holds those, already filled with the fill value. On return the stream
+  // stands after the image data's 0x00 terminator (or at its end).
+  void Decode(uint8_t* pixels, int width, int height, bool interlaced, int keptWidth, int keptHeight);
 
 private:
   static constexpr int TableSize = 4096;
@@ -48,6 +49,8 @@ private:
   uint8_t* FPixels = nullptr;
   int FWidth = 0;
   int FHeight = 0;
+  int FKeptWidth = 0;
+  int FKeptHeight = 0;
   bool FInterlaced = false;
   int FRow = 0;
   int FColumn = 0;

@@ -420,6 +420,7 @@ TEST(GIFGraphicControl, TransparentIndexOutsideTheActiveTableWarnsAndStoresZero)
 }
 
 TEST(GIFGraphicControl, DestroyingItClearsTheFramesTransparencyAndReference) {
+  // The frame's extension is the one its list holds: the first, or the first transparent one.
   TGIFImage image;
   TGIFSubImage* frame = AddFrame(image, 1, 1, {0, 1});
   auto first = std::make_unique<TGIFGraphicControlExtension>(frame);
@@ -430,11 +431,37 @@ TEST(GIFGraphicControl, DestroyingItClearsTheFramesTransparencyAndReference) {
   EXPECT_EQ(frame->GraphicControlExtension(), control) << "the first one is the frame's";
   EXPECT_TRUE(frame->Transparent());
   frame->Extensions().Remove(control);
-  EXPECT_EQ(frame->GraphicControlExtension(), nullptr);
+  EXPECT_EQ(frame->GraphicControlExtension(), frame->Extensions()[0]) << "the one left is the frame's";
   EXPECT_FALSE(frame->Transparent());
   EXPECT_EQ(frame->Extensions().Count(), 1);
+  frame->Extensions().Delete(0);
+  EXPECT_EQ(frame->GraphicControlExtension(), nullptr);
   image.Images().Delete(0);  // destroying the frame destroys its extensions safely
   EXPECT_EQ(image.Images().Count(), 0);
+}
+
+TEST(GIFGraphicControl, ExtractedAndMovedToAnotherFrameItLeavesNoReferenceBehind) {
+  TGIFImage image;
+  TGIFSubImage* first = AddFrame(image, 2, 1, {0, 1}, {0, 1});
+  TGIFSubImage* second = AddFrame(image, 2, 1, {0, 1}, {1, 0});
+  auto made = std::make_unique<TGIFGraphicControlExtension>(first);
+  made->SetTransparent(true);
+  made->SetTransparentColorIndex(1);
+  first->Extensions().Add(std::move(made));
+  ASSERT_TRUE(first->Transparent());
+
+  std::unique_ptr<TGIFExtension> moved = first->Extensions().Extract(0);
+  EXPECT_EQ(first->GraphicControlExtension(), nullptr);
+  EXPECT_FALSE(first->Transparent());
+  second->Extensions().Add(std::move(moved));
+  EXPECT_TRUE(second->Transparent());
+  second->Extensions().Delete(0);
+  EXPECT_FALSE(second->Transparent());
+  // The first frame's state and what is written of it come from no freed block.
+  EXPECT_EQ(first->GraphicControlExtension(), nullptr);
+  EXPECT_FALSE(first->Transparent());
+  image.Optimize(OptimizeCrop | OptimizeMerge | OptimizeCleanup | OptimizeColorMaps, ReduceNone, 8, DitherNearest);
+  EXPECT_EQ(Save(image).back(), 0x3B);
 }
 
 TEST(GIFColorMap, AppendSearchAndSizeRules) {

@@ -47,6 +47,15 @@ private:
   TOptionState& FOpt;
 };
 
+// An input that starts over at its end: only demuxers with a "loop" option of their own (the
+// image sequence) can; the others play once, and the user is told so.
+void LoopFromTheStart(AVFormatContext* ic, const std::string& fileName, const TTaskOptions& options) {
+  // Private data carries options only when the demuxer declares a class for it.
+  const bool hasOptions = ic->iformat && ic->iformat->priv_class && ic->priv_data;
+  if (!hasOptions || ff::av_opt_set_int(ic->priv_data, "loop", 1, 0) < 0)
+    options.Log(llWarning, Format("%s: this input format cannot loop; it is read once", fileName.c_str()));
+}
+
 }  // namespace
 
 TInputSet::TInputSet(TObject* sender, int capacity, TIOTimeout& timeout)
@@ -115,7 +124,7 @@ bool TInputSet::Open(const std::string& fileName, const AVInputFormat* format, T
   const int32_t programId = opt.ProgramId;
   opt.ProgramId = 0;
   if (programId != 0 && !SelectProgram(ic, programId, error)) return false;
-  // The loop flag stays in the option state, where the transcode loop reads it.
+  if (opt.LoopInput) LoopFromTheStart(ic, fileName, options);
   if (OnBeforeFindStreamInfo) OnBeforeFindStreamInfo(FSender, ic);
   FTimeout.Stamp();
   if (ff::avformat_find_stream_info(ic, nullptr) < 0 && opt.Verbose >= 0) {

@@ -44,7 +44,10 @@ int OpenInput(TUnopenedInputPtr context, const std::string& fileName, const AVIn
     return AVERROR(ENAMETOOLONG);
   }
   std::unique_ptr<TEngineIO> io;
-  if (const int rc = OpenEngineInput(libName, io); rc < 0) {
+  // A format that opens its own files (an image sequence names many, a device none) gets no
+  // byte stream of ours: there is no single file behind the name to open.
+  const bool opensItsOwnFiles = format && (format->flags & AVFMT_NOFILE);
+  if (const int rc = opensItsOwnFiles ? 0 : OpenEngineInput(libName, io); rc < 0) {
     error = FormatAVError(fileName, rc);
     return rc;
   }

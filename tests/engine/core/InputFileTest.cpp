@@ -301,6 +301,27 @@ TEST_F(InputFiles, UnknownPendingFormatRaisesAndAKnownOneIsUsed) {
   EXPECT_STREQ(Task.InputFile(1).Context->iformat->name, "matroska,webm");
 }
 
+// Only a demuxer with a loop option of its own can start over; any other input plays once and
+// the user is told so, instead of the option silently doing nothing.
+TEST_F(InputFiles, LoopInputReachesTheImageSequenceAndWarnsForOtherFormats) {
+  for (int i = 1; i <= 3; i++) {
+    char name[32];
+    std::snprintf(name, sizeof name, "still%03d.pgm", i);
+    std::ofstream(Tmp.File(name), std::ios::binary) << "P5 4 2 255\n" << std::string(8, static_cast<char>(40 * i));
+  }
+  const std::string matroska = Make("v", MatroskaRecipe());
+  TLogCapture log;
+  Task.ParseOption("loop_input", "");
+  Task.ParseOption("f", "image2");
+  ASSERT_TRUE(Task.AddInputFile(Tmp.File("still%03d.pgm"))) << Task.LastErrorMessage();
+  int64_t loop = 0;
+  ASSERT_EQ(av_opt_get_int(Task.InputFile(0).Context->priv_data, "loop", 0, &loop), 0);
+  EXPECT_EQ(loop, 1);
+  EXPECT_EQ(log.LinesAt(llWarning), 0);
+  ASSERT_TRUE(Task.AddInputFile(matroska)) << Task.LastErrorMessage();
+  EXPECT_TRUE(log.Has(llWarning, matroska + ": this input format cannot loop; it is read once"));
+}
+
 // Raw demuxers learn size, pixel format, rate, sample rate and channels only from the format
 // parameters, which come from the option state.
 TEST_F(InputFiles, FormatParametersReachRawDemuxers) {

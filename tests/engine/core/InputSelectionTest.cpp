@@ -9,11 +9,7 @@ namespace vidorant {
 namespace {
 
 TSelectableOutput Out(int file, double inputUs, double outputSeconds) {
-  TSelectableOutput out;
-  out.InputFile = file;
-  out.InputTimestamp = inputUs;
-  out.PresentationTime = outputSeconds;
-  return out;
+  return {.InputFile = file, .InputTimestamp = inputUs, .PresentationTime = outputSeconds};
 }
 
 TEST(InputSelection, TheInputOfTheOutputFurthestBehindIsRead) {

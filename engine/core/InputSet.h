@@ -61,6 +61,8 @@ public:
   int Count() const { return static_cast<int>(FFiles.size()); }
   const TInputFile& File(int index) const { return FFiles.at(index); }
   const std::vector<TInputStreamCodec>& StreamCodecs() const { return FStreamCodecs; }
+  // For the transcode, which opens, uses and closes the decoders in these contexts.
+  std::vector<TInputStreamCodec>& StreamCodecs() { return FStreamCodecs; }
 
   // Fired after the container is open and before its stream information is read.
   TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;

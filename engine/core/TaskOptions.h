@@ -72,6 +72,8 @@ public:
   TOptionState& State() { return FState; }
   const OptionContext& Generic() const { return FGeneric; }
   const TFrameHookChain& FrameHooks() const { return FFrameHooks; }
+  // For the video path, which runs the chain on its pictures.
+  TFrameHookChain& FrameHooks() { return FFrameHooks; }
   bool FrameHooksActive() const { return FFrameHooksActive; }
 
   // Private options of the codec among the stored generic options, for avcodec_open2: those

@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 struct AVFrame;
 struct AVPacket;
@@ -45,11 +47,21 @@ struct TVideoPathEnv {
   TFormatConverter* Converter = nullptr;         // the hooks' converter
   TFormatConverter* PreviewConverter = nullptr;  // the preview's converter
   TRunCounters* Counters = nullptr;
+  // The transcode's input streams, which an output stream's Sync indexes: the frame-rate rule
+  // follows the sync stream's timestamp. Null: every output follows the stream that feeds it.
+  const std::vector<TInputStreamState>* InputStreams = nullptr;
+  // Whether the output file of the stream declares a variable frame rate, which decides the
+  // automatic sync method (DeclaresVariableFrameRate below). Unset: constant rate.
+  std::function<bool(const TOutputStream& stream)> VariableFrameRate;
   // Hands one encoded packet of the stream to the output set (TOutputSet::WritePacket).
   std::function<void(TOutputStream& stream, AVPacket& packet)> Write;
   // Logs one line of the task.
   std::function<void(TLogLevel level, const std::string& text)> Log;
 };
+
+// True when the file's library format declares a variable frame rate (AVFMT_VARIABLE_FPS); false
+// for the engine's own formats, which have no library format.
+bool DeclaresVariableFrameRate(const TOutputFile& file);
 
 class TVideoPath {
 public:
@@ -65,11 +77,13 @@ public:
 
   // One picture (the input stream's current timestamp is its time) to one output video stream
   // that encodes: the frame-rate rule, scaling or filtering, the hooks, the preview, encoding and
-  // writing. Raises FFmpegException ("Video encoding failed", "Cannot get resampling context").
+  // writing. Raises FFmpegException ("Video encoding failed", "Cannot get resampling context",
+  // "Video filtering failed: ...", or the frame-size change of an input that an output set up
+  // without resampling cannot follow).
   void Output(TOutputStream& output, TInputStreamState& input, const AVFrame& picture);
 
   // End of input for the stream: drains its filter graph (its pictures go out as above) and its
-  // encoder; every packet is written.
+  // encoder; every packet is written. Later calls for the same output do nothing.
   void Flush(TOutputStream& output, TInputStreamState& input);
 
 private:

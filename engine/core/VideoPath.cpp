@@ -229,7 +229,8 @@ const AVFrame* TVideoPath::PreProcess(TInputStreamState& input, const AVFrame& d
 }
 
 void TVideoPath::Output(TOutputStream& output, TInputStreamState& input, const AVFrame& picture) {
-  if (FImpl->Flushed.count(&output)) return;  // its encoder has ended
+  // Pictures after a flush (an input joined to the last one) make the next flush drain again.
+  FImpl->Flushed.erase(&output);
   if (output.Filters)
     FImpl->PushIntoFilters(output, input, &picture);
   else

@@ -83,7 +83,8 @@ public:
   void Output(TOutputStream& output, TInputStreamState& input, const AVFrame& picture);
 
   // End of input for the stream: drains its filter graph (its pictures go out as above) and its
-  // encoder; every packet is written. Later calls for the same output do nothing.
+  // encoder; every packet is written. A further call for the same output does nothing unless
+  // pictures came in between.
   void Flush(TOutputStream& output, TInputStreamState& input);
 
 private:

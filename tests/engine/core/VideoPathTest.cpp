@@ -256,6 +256,7 @@ TEST_F(VideoPath, FilteredPicturesGoOutWithTheirOwnTimes) {
   Output.Scaler.reset();
   for (int i = 1; i <= 3; i++) Feed(i, (i - 1) * 100000);
   Path().Flush(Output, Input);
+  Path().Flush(Output, Input);  // the graph has ended: nothing more to push
   // Upside down, the two digits of the pattern swap. The graph moved the pictures 2 frames later,
   // so the first one also fills the gap before it.
   EXPECT_EQ(Shown(), (std::vector<int>{28, 28, 56, 84}));

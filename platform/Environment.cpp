@@ -44,4 +44,6 @@ int64_t FileSizeOf(const std::string& path) {
   return static_cast<int64_t>(info.st_size);
 }
 
+bool RemoveFile(const std::string& path) { return FileExists(path) && unlink(path.c_str()) == 0; }
+
 }  // namespace vidorant

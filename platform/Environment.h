@@ -24,6 +24,8 @@ bool FileExists(const std::string& path);
 // Size in bytes of an existing file that is not a directory, from its directory entry; -1
 // otherwise.
 int64_t FileSizeOf(const std::string& path);
+// Deletes a file (not a directory) by its UTF-8 name; false when it could not.
+bool RemoveFile(const std::string& path);
 
 // The folder separator of the platform.
 extern const char PathDelimiter;

@@ -15,8 +15,13 @@
 #include "engine/core/TranscodeStreams.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
 
 struct AVPacket;
 
@@ -33,6 +38,7 @@ struct TDecodedFrameUsers {
   bool Preview = false;          // previews asked for
   bool FrameHooks = false;       // frame-hook modules active
   bool AudioHook = false;        // OnAudioHook assigned
+  bool PostHooks = false;        // post hooks registered
 };
 
 class TOutputSet {
@@ -45,12 +51,14 @@ public:
   TOutputSet& operator=(const TOutputSet&) = delete;
 
   // AddOutputFile: makes the output fileName (UTF-8) from the pending options, which it consumes.
-  // Returns the new number of output files, or -1 with error set (nothing is kept then). Raises
-  // FFmpegException where the option state cannot make a stream.
+  // Returns the new number of output files, or -1 with error set (nothing is kept then; a stream
+  // that cannot be made is such a failure, "new_video_stream fail: ..."). Raises FFmpegException
+  // when no context can be allocated and for the outputs the engine cannot write (feed server,
+  // RTP, joined inputs).
   int Add(const std::string& fileName, bool join, TTaskOptions& options, const TInputSet& inputs,
           std::string& error);
   // NewVideoStream, NewAudioStream, NewSubtitleStream: one more stream of the kind in the file.
-  // Raises FFmpegException.
+  // Raises FFmpegException; the file and the option state are unchanged then.
   void NewStream(TStreamKind kind, int fileIndex, TTaskOptions& options);
 
   int Count() const { return static_cast<int>(FFiles.size()); }
@@ -63,7 +71,9 @@ public:
   // The transcode start, after the mapping set every stream's Source and Sync: the codec set-up
   // of each output stream (copy or encoding; scalers, filter graphs, bitstream filters), the
   // opening of every encoder, then of the decoder of every input stream that needs one (listed
-  // in codecs), and every header. Raises FFmpegException with the fixed texts.
+  // in codecs), and every header. Raises FFmpegException with the fixed texts, and with a text of
+  // its own for what a run cannot do yet (audio and subtitle encoding, two-pass encoding,
+  // metadata and chapter maps), before any codec is opened or header written.
   void Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters);
 
@@ -73,19 +83,28 @@ public:
   // write failure raises "av_interleaved_write_frame()" followed by the library's text.
   void WritePacket(TOutputStream& stream, AVPacket& packet, bool exitOnError);
 
-  // Every output's trailer (when joining, the first only), for the files whose header was written.
-  // Raises FFmpegException when a trailer cannot be written.
+  // Every output's trailer (when joining, the first only), for the files whose header was written,
+  // each once; then each file's byte stream is closed. Raises FFmpegException, after every file
+  // had its turn, when a trailer or the closing of a file failed (the first failure's text).
   void WriteTrailers();
 
-  // The size of the first output's file so far (its size when known, else its write position);
-  // 0 without a file.
+  // The size of the first output's file so far (its size when known, else its write position;
+  // after the trailers, its size on disk); 0 without a file.
   int64_t FirstOutputSize() const;
 
   // CloseFiles for the outputs: closes each file, deletes the ones still empty, frees every
-  // context; the count becomes 0 and join mode ends.
+  // context; the count becomes 0 and join mode ends. The encoders must be closed before (the
+  // stream records own them).
   void Clear();
 
 private:
+  // One stream of the kind made from the option state and added to the file; the state's
+  // per-stream options are consumed only when it succeeds.
+  TOutputStream& MakeStream(TOutputFile& file, int fileIndex, TStreamKind kind, TTaskOptions& options);
+  // What the file's format declares, whether a library muxer or one of the engine's formats.
+  static int FormatFlags(const TOutputFile& file);
+  static AVCodecID DefaultCodec(const TOutputFile& file, TStreamKind kind);
+
   TObject* FSender;
   int FCapacity;
   TIOTimeout& FTimeout;

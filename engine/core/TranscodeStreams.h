@@ -76,8 +76,12 @@ struct TOutputFile {
   // The file's byte stream when the format writes one (the context is flagged custom I/O).
   std::unique_ptr<TEngineIO> IO;
   std::string FileName;  // UTF-8, as given
+  // The format writes a file of that name (the set opened it); kept after the byte stream
+  // closed, so that the closing of the set finds an empty file to delete.
+  bool WritesFile = false;
   std::vector<std::unique_ptr<TOutputStream>> Streams;
   bool HeaderWritten = false;
+  bool TrailerWritten = false;
 };
 
 // Bytes the run produced, for the progress report's last line.

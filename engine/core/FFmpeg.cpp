@@ -12,21 +12,39 @@ TCustomFFmpeg::TCustomFFmpeg(int fileCapacity)
     : FFileCapacity(std::clamp(fileCapacity, 1, MaxFileCapacity)),
       FIOTimeout(this),
       FOptions(this, *this),
-      FInputs(this, FFileCapacity, FIOTimeout) {
+      FInputs(this, FFileCapacity, FIOTimeout),
+      FOutputs(this, FFileCapacity, FIOTimeout) {
   ResetOptions();
 }
 
-TCustomFFmpeg::~TCustomFFmpeg() = default;
+TCustomFFmpeg::~TCustomFFmpeg() {
+  // The worker uses the task until its run is done; the encoder component waits for that before
+  // it frees a task, and so does the task itself should it be freed first.
+  Stop(true);
+  FOpenCodecs.CloseAll();
+  CloseFiles();
+}
 
 bool TCustomFFmpeg::CoreLibrariesLoaded() { return FFLoader && FFLoader->LibsLoaded(RequiredLibraries); }
 
-void TCustomFFmpeg::ResetOptions() {
-  if (!CoreLibrariesLoaded()) return;
-  FInputs.Clear();
-  FOptions.Reset();
+void TCustomFFmpeg::ResetOptions() { CloseFiles(); }
+
+void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& value) {
+  FOptions.Parse(name, value);
+  static const std::pair<const char*, TStreamKind> newStreamOptions[] = {
+      {"newvideo", TStreamKind::Video}, {"newaudio", TStreamKind::Audio}, {"newsubtitle", TStreamKind::Subtitle}};
+  for (const auto& [option, kind] : newStreamOptions)
+    if (name == option) FOutputs.NewStream(kind, FOutputs.Count() - 1, FOptions);
 }
 
-void TCustomFFmpeg::ParseOption(const std::string& name, const std::string& value) { FOptions.Parse(name, value); }
+int TCustomFFmpeg::AddOutputFile(const std::string& fileName, bool join) {
+  return FOutputs.Add(fileName, join, FOptions, FInputs, FLastErrorMessage);
+}
+
+void TCustomFFmpeg::SetPreviewFlags(bool previewer, bool previewEvent) {
+  FPreviewer = previewer;
+  FPreviewEvent = previewEvent;
+}
 
 bool TCustomFFmpeg::AddInputFile(const std::string& fileName) {
   return FInputs.Add(fileName, FOptions, FLastErrorMessage);

@@ -9,9 +9,11 @@
 //               the option state, its parsing, the generic store and the frame hooks
 //   FInputs     InputSet.h (InputSet.cpp, InputStreams.cpp)
 //               the opened inputs and the decoder context of each of their streams
-// The transcode adds its parts beside these, each owning its data the same way: the output set
-// (outputs, their streams and the stream mapping), the transcode loop, the video path and the
-// audio path. Until the output set exists, the task answers "no output" to the options.
+//   FOutputs    OutputSet.h (OutputSet.cpp, OutputStreams.cpp, OutputPrepare.cpp, OutputWriting.cpp)
+//               the output files, their streams, their codec set-up and their writing
+//   the run     TaskRun.cpp: Start, Execute, Stop, Terminate, DoTerminate, CloseFiles;
+//               Transcode.h (Transcode.cpp, PacketOutput.cpp): the transcode loop of one run,
+//               which drives the video path (VideoPath.h) and reports progress
 //
 // Invariants: ResetOptions (run by the constructor) puts every part to its empty state; a
 // refused option raises FFmpegException and changes nothing; an input is in the task only when
@@ -19,12 +21,21 @@
 #pragma once
 
 #include "engine/core/InputSet.h"
+#include "engine/core/OpenCodecs.h"
 #include "engine/core/OptionState.h"
+#include "engine/core/OutputSet.h"
+#include "engine/core/PictureEvent.h"
+#include "engine/core/TaskEvents.h"
 #include "engine/core/TaskOptions.h"
 #include "engine/runtime/IOTimeout.h"
+#include "platform/Event.h"
 #include "platform/TObject.h"
+#include "platform/Thread.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +46,9 @@ namespace vidorant {
 class TCustomFFmpeg : public TObject, private TTaskFiles {
 public:
   using TBeforeFindStreamInfoEvent = TInputSet::TBeforeFindStreamInfoEvent;
+
+  static constexpr int64_t DefaultProgressInterval = 500000;  // µs
+  static constexpr int64_t DefaultPreviewInterval = 100000;   // µs
 
   static constexpr int DefaultIOTimeout = TIOTimeout::DefaultTimeout;  // ms
   static constexpr int MaxFileCapacity = 512;
@@ -52,6 +66,7 @@ public:
   // Applies one option; name without its "-", value possibly empty. Raises FFmpegException with
   // the option's fixed message when it is refused (numbers that are no numbers raise
   // EConvertError instead).
+  // newvideo, newaudio and newsubtitle add a stream to the last output file.
   void ParseOption(const std::string& name, const std::string& value);
 
   // Direct setters used instead of option text.
@@ -78,6 +93,43 @@ public:
     FInputs.OnBeforeFindStreamInfo = std::move(handler);
   }
 
+  // Makes one output (UTF-8 name) with the options pending now. Returns the new number of output
+  // files, or -1 with LastErrorMessage set. join: the inputs play one after the other into it.
+  int AddOutputFile(const std::string& fileName, bool join = false);
+
+  // Runs the task: inline (returns nullptr when done), or on a worker thread that is returned
+  // suspended, frees itself when done, and that the caller resumes. Does nothing (nullptr) when
+  // the task runs or ran already. A task without outputs or inputs ends at once with its error.
+  TThread* Start(bool inThread, TThreadPriority priority = TThreadPriority::tpNormal);
+  // Asks the run to stop; with wait, returns once the worker is done (serving synchronised calls
+  // on the main thread meanwhile). Any thread, and from the task's own event handlers.
+  void Stop(bool wait = false);
+  // Stop when running; otherwise ends a task that never ran, on a thread of its own.
+  void Terminate(bool wait = false);
+
+  bool Running() const { return FRunning; }
+  bool Finished() const { return FFinished; }
+  bool Terminated() const { return FTerminated; }
+  bool Error() const { return FError; }
+  const std::string& ErrorMessage() const { return FErrorMessage; }
+  // Set while no worker runs the task; reset from Start until the worker is done.
+  TEvent& FinishedEvent() { return FFinishedEvent; }
+  TEvent& TerminatedEvent() { return FTerminatedEvent; }
+
+  int64_t ProgressInterval() const { return FProgressInterval; }
+  void SetProgressInterval(int64_t microseconds) { FProgressInterval = microseconds; }
+  int64_t PreviewInterval() const { return FPreviewInterval; }
+  void SetPreviewInterval(int64_t microseconds) { FPreviewInterval = microseconds; }
+  // The encoder component's flag bits: previews in the previewer's window, previews as events.
+  void SetPreviewFlags(bool previewer, bool previewEvent);
+
+  // Events, fired on the thread that runs the task (the encoder component marshals them).
+  TProgressEvent OnProgress;
+  TNotifyEvent OnTerminate;
+  TVideoHookEvent OnVideoInputHook;
+  TVideoHookEvent OnVideoOutputHook;
+  TPreviewBitmapEvent OnPreviewBitmap;
+
   // Milliseconds a blocking opening, read or seek may take; 0 or less: no limit.
   int32_t IOTimeout() const { return FIOTimeout.Timeout(); }
   void SetIOTimeout(int32_t milliseconds) { FIOTimeout.SetTimeout(milliseconds); }
@@ -100,21 +152,51 @@ public:
   const TInputSet& Inputs() const { return FInputs; }
   const TInputFile& InputFile(int index) const { return FInputs.File(index); }
   const std::vector<TInputStreamCodec>& InputStreamCodecs() const { return FInputs.StreamCodecs(); }
+  const TOutputSet& Outputs() const { return FOutputs; }
 
   // The task's files as its options see them.
   int InputCount() const override { return FInputs.Count(); }
   const AVFormatContext* InputContext(int index) const override { return FInputs.File(index).Context.get(); }
-  int OutputCount() const override { return 0; }
+  int OutputCount() const override { return FOutputs.Count(); }
 
 private:
   // True when the libraries the core calls are bound.
   static bool CoreLibrariesLoaded();
+
+  // The run (TaskRun.cpp).
+  void Execute();
+  void Transcode();
+  void DoTerminate();
+  // Closes every output and input and frees what the options and the run hold.
+  void CloseFiles();
+  // Records an exception that ended a step of the run.
+  void RecordError(const std::string& message);
+  // Runs the step; an exception it raises is recorded and the run goes on.
+  void Guarded(const std::function<void()>& step);
 
   int FFileCapacity;
   std::string FLastErrorMessage;
   TIOTimeout FIOTimeout;
   TTaskOptions FOptions;
   TInputSet FInputs;
+  TOutputSet FOutputs;
+  TOpenCodecs FOpenCodecs;
+
+  // Run state.
+  std::atomic<bool> FRunning{false};
+  std::atomic<bool> FStopRequested{false};
+  std::atomic<bool> FFinished{false};
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FError{false};
+  std::string FErrorMessage;
+  std::mutex FWorkerLock;       // guards FWorker against the worker forgetting itself
+  TThread* FWorker = nullptr;   // frees itself
+  TEvent FFinishedEvent{true};
+  TEvent FTerminatedEvent{true};
+  int64_t FProgressInterval = DefaultProgressInterval;
+  int64_t FPreviewInterval = DefaultPreviewInterval;
+  bool FPreviewer = false;
+  bool FPreviewEvent = false;
 };
 
 }  // namespace vidorant

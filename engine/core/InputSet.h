@@ -60,6 +60,8 @@ public:
 
   int Count() const { return static_cast<int>(FFiles.size()); }
   const TInputFile& File(int index) const { return FFiles.at(index); }
+  // For the transcode, which reads packets and moves the file's timestamp offset.
+  TInputFile& File(int index) { return FFiles.at(index); }
   const std::vector<TInputStreamCodec>& StreamCodecs() const { return FStreamCodecs; }
   // For the transcode, which opens, uses and closes the decoders in these contexts.
   std::vector<TInputStreamCodec>& StreamCodecs() { return FStreamCodecs; }

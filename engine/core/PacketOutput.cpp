@@ -1,0 +1,153 @@
+// The packet output step of a run (Transcode.h): one packet of an input stream, or none at the end
+// of the input, is decoded when an output needs its pictures and copied into the outputs that
+// take its packets as they are; at the end the decoder and the encoders it feeds are drained.
+#include "engine/core/Transcode.h"
+
+#include "engine/core/FFmpegException.h"
+#include "engine/core/OutputSet.h"
+#include "engine/core/TaskOptions.h"
+#include "engine/runtime/AVCodecStubs.h"
+#include "engine/runtime/AVUtilStubs.h"
+
+#include <chrono>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace vidorant {
+namespace {
+
+constexpr AVRational Microseconds{1, 1000000};
+
+int64_t ToMicroseconds(int64_t value, AVRational timeBase) { return ff::av_rescale_q(value, timeBase, Microseconds); }
+
+// How long a decoded picture lasts (µs): one frame of the stream's rate, longer by half a frame
+// for every field the picture asks to repeat; 0 when the stream tells no rate.
+int64_t PictureDuration(const TInputStreamState& input, const AVFrame& picture) {
+  AVRational rate = input.Decoder ? input.Decoder->framerate : AVRational{0, 1};
+  if (rate.num <= 0 || rate.den <= 0) rate = input.Stream->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = input.Stream->r_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) return 0;
+  return 1000000LL * rate.den * (2 + picture.repeat_pict) / (2LL * rate.num);
+}
+
+}  // namespace
+
+std::vector<TOutputStream*> TTranscode::OutputsOf(int streamIndex) const {
+  std::vector<TOutputStream*> outputs;
+  for (TOutputStream* out : FOutputStreams)
+    if (out->Source == streamIndex) outputs.push_back(out);
+  return outputs;
+}
+
+bool TTranscode::OutputPacket(int streamIndex, const AVPacket* packet) {
+  TInputStreamState& input = FStreams[streamIndex];
+  if (input.NextPts == NoValue) input.NextPts = input.Pts;
+  if (packet && packet->dts != AV_NOPTS_VALUE)
+    input.NextPts = input.Pts = ToMicroseconds(packet->dts, input.Stream->time_base);
+
+  if (input.DecodingNeeded) {
+    // Only video is decoded in this generation of the engine: the output set refuses outputs
+    // that would need decoded audio or subtitles.
+    if (input.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !DecodeVideo(streamIndex, packet)) return false;
+  } else if (packet) {
+    input.Pts = input.NextPts;
+    if (packet->duration > 0) input.NextPts += ToMicroseconds(packet->duration, input.Stream->time_base);
+    EmulateRate(input);
+  }
+
+  if (packet) {
+    const int64_t start = FEnv.Options->State().StartTime;
+    if (start == 0 || input.Pts >= start)
+      for (TOutputStream* out : OutputsOf(streamIndex))
+        if (out->StreamCopy) CopyPacket(*out, input, *packet);
+  } else {
+    FlushEncoders(streamIndex);
+    input.Flushed = true;
+  }
+  return true;
+}
+
+bool TTranscode::DecodeVideo(int streamIndex, const AVPacket* packet) {
+  TInputStreamState& input = FStreams[streamIndex];
+  // A null packet puts the decoder into draining: it gives out every picture it still holds.
+  int ret = ff::avcodec_send_packet(input.Decoder, packet);
+  if (ret < 0 && ret != AVERROR_EOF) return false;
+  AVFrame* picture = FDecoded.get();
+  for (;;) {
+    ret = ff::avcodec_receive_frame(input.Decoder, picture);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
+    if (ret < 0) return false;
+    // The decoder's best guess: presentation times where the container gave them, decoding
+    // times where it did not, so pictures of streams with B-frames come out in their order.
+    const int64_t time = picture->best_effort_timestamp;
+    input.Pts = time != AV_NOPTS_VALUE ? ToMicroseconds(time, input.Stream->time_base) : input.NextPts;
+    input.NextPts = input.Pts + PictureDuration(input, *picture);
+    PictureToOutputs(streamIndex, *picture);
+    ff::av_frame_unref(picture);
+  }
+}
+
+void TTranscode::PictureToOutputs(int streamIndex, const AVFrame& decoded) {
+  TInputStreamState& input = FStreams[streamIndex];
+  const AVFrame* picture = FVideo->PreProcess(input, decoded);
+  EmulateRate(input);
+  const int64_t start = FEnv.Options->State().StartTime;
+  if (start != 0 && input.Pts < start) return;
+  for (TOutputStream* out : OutputsOf(streamIndex)) {
+    if (!out->EncodingNeeded || out->Kind != TStreamKind::Video) continue;
+    FVideo->Output(*out, FStreams[out->Sync], *picture);
+  }
+}
+
+void TTranscode::CopyPacket(TOutputStream& output, TInputStreamState& input, const AVPacket& packet) {
+  const TOptionState& opt = FEnv.Options->State();
+  // A copy that began on a picture predicting from one it lacks would show garbage until the next
+  // key picture.
+  if (!output.KeyFrameCopied && !(packet.flags & AV_PKT_FLAG_KEY) && !opt.CopyInitialNonKeyFrames) return;
+  output.KeyFrameCopied = true;
+
+  TPacketPtr copy(ff::av_packet_alloc());
+  if (!copy || ff::av_packet_ref(copy.get(), &packet) < 0) throw FFmpegException("av_mallocz fail");
+  const AVRational from = input.Stream->time_base;
+  const AVRational to = output.Stream->time_base;
+  const int64_t startOffset = ff::av_rescale_q(opt.StartTime, Microseconds, to);
+  copy->pts = packet.pts != AV_NOPTS_VALUE ? ff::av_rescale_q(packet.pts, from, to) - startOffset : AV_NOPTS_VALUE;
+  copy->dts = (packet.dts == AV_NOPTS_VALUE ? ff::av_rescale_q(input.Pts, Microseconds, to)
+                                            : ff::av_rescale_q(packet.dts, from, to)) -
+              startOffset;
+  copy->duration = ff::av_rescale_q(packet.duration, from, to);
+  copy->stream_index = output.Stream->index;
+
+  output.FrameNumber++;
+  switch (output.Kind) {
+    case TStreamKind::Video:
+      FCounters.VideoBytes += packet.size;
+      break;
+    case TStreamKind::Audio:
+      FCounters.AudioBytes += packet.size;
+      break;
+    default:
+      FCounters.SubtitleBytes += packet.size;
+      break;
+  }
+  FEnv.Outputs->WritePacket(output, *copy, opt.ExitOnError);
+}
+
+void TTranscode::FlushEncoders(int streamIndex) {
+  for (TOutputStream* out : OutputsOf(streamIndex))
+    if (out->EncodingNeeded && out->Kind == TStreamKind::Video) FVideo->Flush(*out, FStreams[streamIndex]);
+}
+
+void TTranscode::EmulateRate(const TInputStreamState& input) const {
+  if (!FEnv.Options->State().RateEmu) return;
+  const int64_t elapsed = ff::av_gettime_relative() - input.WallClockStart;
+  // Reading as fast as the input plays: wait until the wall clock reaches the stream's time.
+  if (input.Pts > elapsed + 1000)
+    std::this_thread::sleep_for(std::chrono::milliseconds((input.Pts - elapsed) / 1000));
+}
+
+}  // namespace vidorant

@@ -1,0 +1,23 @@
+// The events a transcoding task fires while it runs, on the thread that runs it; the encoder
+// component marshals them to the main thread where the application wants them there.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace vidorant {
+
+class TBitmap;
+class TObject;
+
+// Sender, FileIndex (the input being read; -1 for the final report), FrameNumber, FPS, Quality,
+// Bitrate (kbit/s), TotalSize (bytes), CurrentTime (µs), ExpectedDuration (µs).
+using TProgressEvent = std::function<void(TObject* sender, int32_t fileIndex, int32_t frameNumber, int32_t fps,
+                                          float quality, float bitrate, int64_t totalSize, int64_t currentTime,
+                                          int64_t expectedDuration)>;
+
+// Sender, the preview picture, the output frame number, its time (µs).
+using TPreviewBitmapEvent =
+    std::function<void(TObject* sender, const TBitmap& bitmap, int32_t frameNumber, int64_t timestamp)>;
+
+}  // namespace vidorant

@@ -99,7 +99,7 @@ void TTranscode::PictureToOutputs(int streamIndex, const AVFrame& decoded) {
   if (start != 0 && input.Pts < start) return;
   for (TOutputStream* out : OutputsOf(streamIndex)) {
     if (!out->EncodingNeeded || out->Kind != TStreamKind::Video) continue;
-    FVideo->Output(*out, FStreams[out->Sync], *picture);
+    FVideo->Output(*out, input, *picture);
   }
 }
 

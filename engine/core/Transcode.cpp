@@ -80,6 +80,11 @@ void TTranscode::Run() {
   video.Converter = &FConverter;
   video.PreviewConverter = &FPreviewConverter;
   video.Counters = &FCounters;
+  video.InputStreams = &FStreams;
+  TOutputSet* files = FEnv.Outputs;
+  video.VariableFrameRate = [files](const TOutputStream& stream) {
+    return DeclaresVariableFrameRate(files->File(stream.File));
+  };
   const bool exitOnError = FEnv.Options->State().ExitOnError;
   TOutputSet* outputs = FEnv.Outputs;
   video.Write = [outputs, exitOnError](TOutputStream& stream, AVPacket& packet) {

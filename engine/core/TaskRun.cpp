@@ -125,6 +125,8 @@ void TCustomFFmpeg::Terminate(bool wait) {
 
 void TCustomFFmpeg::CloseFiles() {
   if (!CoreLibrariesLoaded()) return;
+  // The output streams own their encoders' contexts: nothing may stay listed as open once they go.
+  FOpenCodecs.CloseAll();
   FOutputs.Clear();
   FInputs.Clear();
   // The run's option state (codec names, maps, matrices, the generic store, the frame hooks)

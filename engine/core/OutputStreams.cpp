@@ -32,6 +32,10 @@ constexpr const char* MjpegUnofficialFormats[] = {"yuvj420p", "yuvj422p", "yuv42
 constexpr const char* LosslessJpegUnofficialFormats[] = {"yuvj420p", "yuvj422p", "yuvj444p", "yuv420p",
                                                          "yuv422p",  "yuv444p",  "bgra"};
 
+// The JPEG encoders list these limited-range formats too, but open with them only at an unofficial
+// strictness; at the normal one a picture in them must become the encoder's full-range format.
+constexpr const char* JpegLimitedRangeFormats[] = {"yuv420p", "yuv422p", "yuv444p"};
+
 template <size_t N>
 bool NamedIn(AVPixelFormat format, const char* const (&names)[N]) {
   return std::any_of(std::begin(names), std::end(names),
@@ -53,7 +57,9 @@ AVPixelFormat ChoosePixelFormat(const AVCodec* codec, int strictness, AVPixelFor
   else if (codec->id == AV_CODEC_ID_LJPEG && strictness < 0)
     accepted = NamedIn(requested, LosslessJpegUnofficialFormats);
   else
-    accepted = ListedIn(requested, codec->pix_fmts);
+    accepted = ListedIn(requested, codec->pix_fmts) &&
+               !((codec->id == AV_CODEC_ID_MJPEG || codec->id == AV_CODEC_ID_LJPEG) &&
+                 NamedIn(requested, JpegLimitedRangeFormats));
   return accepted ? requested : codec->pix_fmts[0];
 }
 

@@ -3,6 +3,7 @@
 #include "engine/core/FFmpeg.h"
 
 #include "engine/runtime/FFLoad.h"
+#include "platform/Synchronize.h"
 
 #include <algorithm>
 
@@ -21,6 +22,7 @@ TCustomFFmpeg::~TCustomFFmpeg() {
   // The worker uses the task until its run is done; the encoder component waits for that before
   // it frees a task, and so does the task itself should it be freed first.
   Stop(true);
+  WaitServingSynchronize(FTerminatedEvent);
   FOpenCodecs.CloseAll();
   CloseFiles();
 }

@@ -191,6 +191,7 @@ private:
   std::string FErrorMessage;
   std::mutex FWorkerLock;       // guards FWorker against the worker forgetting itself
   TThread* FWorker = nullptr;   // frees itself
+  std::atomic<uint32_t> FWorkerThreadID{0};  // of the last worker that ran the task
   TEvent FFinishedEvent{true};
   TEvent FTerminatedEvent{true};
   int64_t FProgressInterval = DefaultProgressInterval;

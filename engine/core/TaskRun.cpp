@@ -37,6 +37,7 @@ TThread* TCustomFFmpeg::Start(bool inThread, TThreadPriority priority) {
   FFinishedEvent.ResetEvent();
   auto* worker = new TThread(
       [this](TThread&) {
+        FWorkerThreadID = CurrentThreadID();
         Execute();
         // The last touch of the task: a waiter may free it from now on.
         FFinishedEvent.SetEvent();
@@ -94,15 +95,14 @@ void TCustomFFmpeg::Stop(bool wait) {
   FStopRequested = true;
   // Ends a blocking opening or read of the task now, whichever thread runs it.
   FIOTimeout.Cancel();
-  bool waitForWorker = false;
   {
     std::lock_guard<std::mutex> lock(FWorkerLock);
-    if (!FWorker) return;
-    if (!FWorker->Started()) FWorker->Resume();
-    // A handler on the worker that stops its own task must not wait for itself.
-    waitForWorker = wait && FWorker->ThreadID() != CurrentThreadID();
+    if (FWorker && !FWorker->Started()) FWorker->Resume();
   }
-  if (waitForWorker) WaitServingSynchronize(FFinishedEvent);
+  // The worker forgets itself before its last steps, so the finished event, not the worker
+  // reference, tells when the task is free again. A handler on the worker that stops its own
+  // task must not wait for itself.
+  if (wait && CurrentThreadID() != FWorkerThreadID) WaitServingSynchronize(FFinishedEvent);
 }
 
 void TCustomFFmpeg::Terminate(bool wait) {

@@ -5,13 +5,13 @@
 
 #include <cmath>
 
-#include "FFmpegGIFDecoder.h"
 #include "GIFReadTestSupport.h"
 #include "GIFTestDecoder.h"
 #include "GIFTestFrames.h"
 #include "gif/ColorReduction.h"
 #include "platform/Canvas.h"
 #include "platform/Palette.h"
+#include "tests/fixtures/FFmpegGIFDecoder.h"
 
 namespace vidorant {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <random>
 
-#include "FFmpegGIFDecoder.h"
 #include "GIFTestDecoder.h"
 #include "GIFTestFrames.h"
 #include "gif/ColorReduction.h"
 #include "gif/GIFImage.h"
 #include "platform/Bitmap.h"
+#include "tests/fixtures/FFmpegGIFDecoder.h"
 
 namespace vidorant {
 namespace {

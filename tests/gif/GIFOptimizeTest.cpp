@@ -4,11 +4,11 @@
 
 #include <random>
 
-#include "FFmpegGIFDecoder.h"
 #include "GIFReadTestSupport.h"
 #include "GIFTestFrames.h"
 #include "gif/ColorReduction.h"
 #include "gif/GIFColorMapSort.h"
+#include "tests/fixtures/FFmpegGIFDecoder.h"
 
 namespace vidorant {
 namespace {

@@ -62,6 +62,15 @@ void TCustomFFmpeg::SetMuxMaxDelay(float seconds) { FOptions.SetMuxMaxDelay(seco
 void TCustomFFmpeg::SetMuxPreload(float seconds) { FOptions.SetMuxPreload(seconds); }
 void TCustomFFmpeg::SetVerbosity(int32_t verbosity) { FOptions.SetVerbosity(verbosity); }
 void TCustomFFmpeg::SetFormatName(const std::string& name) { FOptions.SetFormatName(name); }
+
+void TCustomFFmpeg::SetTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm) {
+  // The norms are the option text's prefixes; "auto" (or an unknown norm) is none.
+  const TTargetName named = SplitTarget(norm + "-" + type);
+  const TTargetNorm fallback = SplitTarget(fallbackNorm + "-").Norm;
+  FOptions.SetTarget(named.Norm == TTargetNorm::Auto ? type : norm + "-" + type,
+                     fallback == TTargetNorm::Auto ? TTargetNorm::Pal : fallback);
+}
+
 bool TCustomFFmpeg::SetGenericOption(const std::string& name, int64_t value) {
   return FOptions.SetGenericOption(name, value);
 }

@@ -80,6 +80,14 @@ public:
   void SetMuxPreload(float seconds);   // ignored unless above 0
   void SetVerbosity(int32_t verbosity);
   void SetFormatName(const std::string& name);
+  // A delivery target ("vcd", "svcd", "dvd", ...) in a norm ("auto", "pal", "ntsc", "film");
+  // fallbackNorm ("pal" or "ntsc") ends the automatic choice when the frame rate and the inputs
+  // leave it open. Raises as the "target" option.
+  void SetTarget(const std::string& type, const std::string& norm, const std::string& fallbackNorm);
+  // Bits per pixel of the bitmaps the picture events and previews get: 8, 15, 16, 24 (the
+  // default) or 32. Another value ends the next run with the converter's error.
+  void SetHookBitsPixel(int bits) { FHookBitsPixel = bits; }
+  int HookBitsPixel() const { return FHookBitsPixel; }
   // Hands the integer, as decimal text, to the generic store under the name.
   bool SetGenericOption(const std::string& name, int64_t value);
   // True (default): an option name nobody knows raises; false: it is ignored.
@@ -196,6 +204,7 @@ private:
   TEvent FTerminatedEvent{true};
   int64_t FProgressInterval = DefaultProgressInterval;
   int64_t FPreviewInterval = DefaultPreviewInterval;
+  int FHookBitsPixel = 24;
   bool FPreviewer = false;
   bool FPreviewEvent = false;
 };

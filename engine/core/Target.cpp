@@ -23,7 +23,7 @@ std::optional<TTargetNorm> NormOfRate(double rate) {
 
 }  // namespace
 
-void TTaskOptions::ApplyTarget(const std::string& value) {
+void TTaskOptions::ApplyTarget(const std::string& value, TTargetNorm fallback) {
   const TTargetName target = SplitTarget(value);
   TTargetNorm norm = target.Norm;
   const std::string& type = target.Type;
@@ -39,8 +39,8 @@ void TTaskOptions::ApplyTarget(const std::string& value) {
         break;
       }
     }
-    // Neither the rate nor the inputs tell: PAL, the default norm of the encoder component.
-    norm = derived.value_or(TTargetNorm::Pal);
+    // Neither the rate nor the inputs tell: the caller's fallback (PAL for the option text).
+    norm = derived.value_or(fallback);
     if (FState.Verbose > 0)
       Log(llVerbose, Format("Assuming %s for target.", norm == TTargetNorm::Pal ? "PAL" : "NTSC"));
   }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "engine/core/OptionState.h"
+#include "engine/core/OptionValues.h"
 #include "engine/runtime/FFLog.h"
 #include "engine/runtime/FFPtr.h"
 #include "engine/runtime/FrameHook.h"
@@ -62,6 +63,9 @@ public:
   void SetVerbosity(int32_t verbosity);
   void SetFormatName(const std::string& name);
   bool SetGenericOption(const std::string& name, int64_t value);
+  // The target option, whose automatic norm ends with fallback when neither the frame rate nor
+  // the inputs tell the norm.
+  void SetTarget(const std::string& value, TTargetNorm fallback) { ApplyTarget(value, fallback); }
 
   // True: a name nobody knows raises; false: it is ignored.
   bool RaiseErrors() const { return FRaiseErrors; }
@@ -95,7 +99,7 @@ private:
   void SetBitRate(const std::string& name, const std::string& value);
   void AddBitstreamFilter(const std::string& name, const std::string& value);
   void ApplyPreset(const std::string& name, const std::string& value);
-  void ApplyTarget(const std::string& value);
+  void ApplyTarget(const std::string& value, TTargetNorm fallback = TTargetNorm::Pal);
   void AddFrameHookOption(const std::string& value);
   bool SetOptionText(const std::string& name, const std::string& value);
   void SetGenericOrRaise(const std::string& name, const std::string& value);

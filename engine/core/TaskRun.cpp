@@ -72,6 +72,7 @@ void TCustomFFmpeg::Transcode() {
   env.PreviewInterval = FPreviewInterval;
   env.Previewer = FPreviewer;
   env.PreviewEvent = FPreviewEvent;
+  env.HookBitsPixel = FHookBitsPixel;
   env.OnProgress = &OnProgress;
   env.OnVideoInputHook = &OnVideoInputHook;
   env.OnVideoOutputHook = &OnVideoOutputHook;

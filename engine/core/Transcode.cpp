@@ -77,6 +77,8 @@ void TTranscode::Run() {
   video.FrameHooks = &FEnv.Options->FrameHooks();
   video.FrameHooksActive = FEnv.Options->FrameHooksActive();
   video.Preview = (FPreview.EventMode || FPreview.PreviewerMode) ? &FPreview : nullptr;
+  FConverter.SetBitsPixel(FEnv.HookBitsPixel);
+  FPreviewConverter.SetBitsPixel(FEnv.HookBitsPixel);
   video.Converter = &FConverter;
   video.PreviewConverter = &FPreviewConverter;
   video.Counters = &FCounters;

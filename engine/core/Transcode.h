@@ -51,6 +51,7 @@ struct TTranscodeEnv {
   int64_t PreviewInterval = 100000;   // µs
   bool Previewer = false;             // previews in the previewer's window
   bool PreviewEvent = false;          // previews through OnPreviewBitmap
+  int HookBitsPixel = 24;             // of the bitmaps the picture events and previews get
   TProgressEvent* OnProgress = nullptr;
   TVideoHookEvent* OnVideoInputHook = nullptr;
   TVideoHookEvent* OnVideoOutputHook = nullptr;

@@ -86,11 +86,12 @@ void TCustomEncoder::HandOverTermination(const TTerminateInfo& info, bool afterE
 }
 
 void TCustomEncoder::EndRun() {
+  // Before the event goes: its handler may clear the tasks at once, on its delivery thread.
+  FAllEnded = true;
   if (OnTerminate) {
     FTerminateInfo = TTerminateInfo{-1, true, false, ""};
     HandOverTermination(FTerminateInfo, true);
   }
-  FAllEnded = true;
 }
 
 void TCustomEncoder::RelayTerminate(TFFmpeg& task) {

@@ -32,7 +32,11 @@ bool TDeliveryLedger::Idle() {
   return FOutstanding.empty();
 }
 
-void TDeliveryLedger::WaitIdle() { WaitServingSynchronize(FIdle); }
+void TDeliveryLedger::WaitIdle() {
+  WaitServingSynchronize(FIdle);
+  // The last Done may still be leaving the lock; the ledger may go once it has.
+  std::lock_guard<std::mutex> lock(FLock);
+}
 
 void RunTerminateHandler(const TTerminateEvent& handler, TObject* sender, const TTerminateInfo& info,
                          bool inMainThread) {

@@ -83,8 +83,10 @@ void TCustomFFmpeg::Transcode() {
 }
 
 void TCustomFFmpeg::DoTerminate() {
-  FRunning = false;
+  // Terminated first: a Terminate from another thread that saw the task neither running nor
+  // terminated would end it a second time.
   FTerminated = true;
+  FRunning = false;
   {
     std::lock_guard<std::mutex> lock(FWorkerLock);
     FWorker = nullptr;

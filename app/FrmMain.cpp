@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/AboutWindow.h"
@@ -29,6 +30,12 @@ template <typename TControl>
 TControl* Place(TControl* control, int left, int top, int width, int height) {
   control->setGeometry(left, top, width, height);
   return control;
+}
+
+// Gives the focus back to an edit the user is leaving, once the leaving is over: focus moved
+// while it is being moved would end on the control the user chose.
+void Refocus(QWidget* edit) {
+  QTimer::singleShot(0, edit, [edit] { edit->setFocus(Qt::OtherFocusReason); });
 }
 
 QLabel* PlaceLabel(QWidget* parent, const QString& caption, int left, int top) {
@@ -208,7 +215,7 @@ void TFrmMain::FrameSizeEditExit(TSpinEdit* edit, const QString& message) {
   }
   ShowMessage(QStringLiteral("Information"), message);
   edit->SetText(QStringLiteral("0"));
-  edit->setFocus();
+  Refocus(edit);
 }
 
 void TFrmMain::EdtFrameWidthExit() {
@@ -236,7 +243,7 @@ void TFrmMain::ClipTimeEditExit(TFilteredEdit* edit, TBatchColumn column, const 
   if (!IsWellFormedClipTime(time)) {
     ShowMessage(QStringLiteral("Error"),
                 QStringLiteral("Time foramt is hh:mm:ss, so the time format of %1 time is wrong, please correct it.").arg(which));
-    edit->setFocus();
+    Refocus(edit);
     return;
   }
   if (time > Lvw->Text(row, bcDuration).toStdString()) {

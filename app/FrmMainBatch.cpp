@@ -98,10 +98,15 @@ void TFrmMain::BtnRemoveClick() {
   if (Lvw->RowCount() == 0) {
     return;
   }
+  // Which rows go is decided first: deleting a selected row moves the selection to its neighbour.
+  std::vector<int> selected;
   for (int row = Lvw->RowCount() - 1; row >= 0; --row) {
     if (Lvw->selectionModel()->isRowSelected(row, QModelIndex())) {
-      Lvw->DeleteRow(row);
+      selected.push_back(row);
     }
+  }
+  for (int row : selected) {
+    Lvw->DeleteRow(row);
   }
   if (Lvw->RowCount() == 0) {
     ResetTimeEdits();

@@ -27,6 +27,7 @@ class FrmMainTest : public QObject {
   QString FSettings;
   TFakeEngine* FEngine = nullptr;  // owned by the window
   std::unique_ptr<TFrmMain> FWindow;
+  std::unique_ptr<TMessageReader> FReader;  // answers every message of a test
 
   QString File(const QString& name) const { return FHome.filePath(name); }
   void WriteSettings(const QString& ini) {
@@ -58,9 +59,16 @@ class FrmMainTest : public QObject {
   QString Cell(int row, TBatchColumn column) const { return FWindow->Lvw->Text(row, column); }
   // Types into the edit and leaves it for the list, as a user leaving with the mouse.
   void TypeAndLeave(QWidget* edit, const QString& text, bool clearFirst = true) {
+    // A message the window showed took the activation; the user comes back to the window.
+    QApplication::setActiveWindow(FWindow.get());
+    QVERIFY(QTest::qWaitForWindowActive(FWindow.get()));
     edit->setFocus(Qt::MouseFocusReason);
     if (clearFirst) {
-      QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+      if (auto* line = qobject_cast<QLineEdit*>(edit)) {
+        line->selectAll();
+      } else {
+        qobject_cast<QAbstractSpinBox*>(edit)->selectAll();
+      }
       QTest::keyClick(edit, Qt::Key_Backspace);
     }
     QTest::keyClicks(edit, text);
@@ -69,6 +77,7 @@ class FrmMainTest : public QObject {
 
 private slots:
   void init() {
+    FReader = std::make_unique<TMessageReader>();
     qputenv("HOME", FHome.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", File(QStringLiteral("config")).toUtf8());
     QDir().mkpath(File(QStringLiteral("config/Vidorant")));
@@ -76,6 +85,7 @@ private slots:
   }
   void cleanup() {
     FWindow.reset();
+    FReader.reset();
     QFile::remove(FSettings);
   }
 
@@ -105,7 +115,7 @@ private slots:
     if (otherCopyRuns) {
       QVERIFY(other.tryLock(0));
     }
-    TMessageReader reader;
+    TMessageReader& reader = *FReader;
     bool windowMade = false;
     const int status = RunVidorant(places, [&] {
       windowMade = true;
@@ -125,6 +135,233 @@ private slots:
       QVERIFY(file.open(QIODevice::ReadOnly));
       QCOMPARE(QString::fromUtf8(file.readAll()), ini);
     }
+  }
+
+  void settingsShownAndWrittenBack_data() {
+    QTest::addColumn<QString>("ini");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("no section") << QString("[Other]\nKey=1\n") << "320" << "240" << "320 x 240" << Docs;
+    QTest::newRow("custom size") << QString("[OutputType]\nWidth=333\nHeight=222\nFrameSize=15\nOutputFolder=/o/\n")
+                                 << "333" << "222" << "Custom..." << "/o/";
+    QTest::newRow("folder without separator") << QString("[OutputType]\nOutputFolder=/tmp/gifs\n") << "320" << "240"
+                                              << "320 x 240" << "/tmp/gifs";
+    QTest::newRow("size not a number") << QString("[OutputType]\nWidth=640\nHeight=480\nFrameSize=x\n") << "640"
+                                       << "480" << "320 x 240" << Docs;
+  }
+  void settingsShownAndWrittenBack() {
+    QFETCH(QString, ini);
+    QFETCH(QString, folder);
+    Open(ini);
+    if (folder == Docs) {
+      folder = FHome.path() + QStringLiteral("/Documents/Vidorant/");
+    }
+    QTEST(FWindow->EdtFrameWidth->Text(), "width");
+    QTEST(FWindow->EdtFrameHeight->Text(), "height");
+    QTEST(FWindow->CboFrameSize->currentText(), "preset");
+    QCOMPARE(FWindow->EdtOutputFolder->text(), folder);
+    // The first-run folder is in the file at once; the rest of the file is kept.
+    QCOMPARE(QSettings(FSettings, QSettings::IniFormat).value("OutputType/OutputFolder").toString(), folder);
+    QCOMPARE(QSettings(FSettings, QSettings::IniFormat).value("Other/Key", "1").toString(), QString("1"));
+
+    FWindow->EdtFrameWidth->SetText("7");
+    FWindow->close();
+    QSettings saved(FSettings, QSettings::IniFormat);
+    QCOMPARE(saved.value("OutputType/Width").toString(), QString("7"));
+    QCOMPARE(saved.value("OutputType/FrameSize").toInt(), 15);
+    QCOMPARE(FEngine->Stops, 1);
+  }
+
+  void addingListsEachFileOnce() {
+    Open(QString("[OutputType]\nOutputFolder=%1\n").arg(FHome.path()));
+    QFile(File("clip.gif")).open(QIODevice::WriteOnly);
+    QFile(File("clip(1).gif")).open(QIODevice::WriteOnly);
+    FEngine->Unsupported.insert(File("bad.txt").toStdString());
+    TMessageReader& reader = *FReader;
+    Add({{"clip.avi", {3725900000, 1572864}}, {"bad.txt", {}}, {"clip.mp4", {59000000, 0}}});
+    FWindow->AddFiles({File("unprobed.a.b.mp4")});
+    QCOMPARE(reader.Seen.size(), 1u);
+    QCOMPARE(reader.Seen[0].Caption, QString("Error"));
+    QCOMPARE(reader.Seen[0].Text, QString("Convertion of file \"%1\" is not supported.").arg(File("bad.txt")));
+
+    const std::vector<TBatchRow> expected = {
+        {"clip.avi", "01:02:05", "1.5 MB", "clip(2).gif", "", File("clip.avi"), "00:00:00", "01:02:05"},
+        {"clip.mp4", "00:00:59", "0.0 MB", "clip(3).gif", "", File("clip.mp4"), "00:00:00", "00:00:59"},
+        {"unprobed.a.b.mp4", "N/A", "0.0 MB", "unprobed.a.b.gif", "", File("unprobed.a.b.mp4"), "00:00:00", "N/A"},
+    };
+    QCOMPARE(FWindow->Lvw->RowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+      QCOMPARE(FWindow->Lvw->Row(row), expected[row]);
+    }
+    QCOMPARE(FEngine->Jobs.size(), 0u);  // the proving tasks are gone
+  }
+
+  void rowsMoveWithEveryColumn() {
+    Open();
+    Add({{"a.avi", {300000000, 1}}, {"b.avi", {120000000, 1}}, {"c.avi", {60000000, 1}}});
+    QCOMPARE(FWindow->Lvw->SelectedIndex(), 0);
+    QCOMPARE(FWindow->EdtEndTime->text(), QString("00:05:00"));
+    TypeAndLeave(FWindow->EdtStartTime, "00:01:00");
+    const TBatchRow first = FWindow->Lvw->Row(0);
+    QCOMPARE(first[bcStartTime], QString("00:01:00"));
+
+    FWindow->BtnMoveUpClick();  // at the top: nothing
+    QCOMPARE(FWindow->Lvw->Row(0), first);
+    FWindow->BtnMoveDownClick();
+    FWindow->BtnMoveDownClick();
+    FWindow->BtnMoveDownClick();  // at the bottom: nothing
+    QCOMPARE(FWindow->Lvw->SelectedIndex(), 2);
+    QCOMPARE(FWindow->Lvw->Row(2), first);
+    QCOMPARE(Cell(0, bcInputFilename), QString("b.avi"));
+    QCOMPARE(FWindow->EdtStartTime->text(), QString("00:01:00"));
+
+    FWindow->BtnRemoveClick();
+    QCOMPARE(FWindow->Lvw->RowCount(), 2);
+    QCOMPARE(FWindow->EdtStartTime->text(), QString("00:00:00"));
+    FWindow->Lvw->SelectRow(0);
+    FWindow->BtnRemoveClick();
+    FWindow->Lvw->SelectRow(0);
+    TypeAndLeave(FWindow->EdtEndTime, "00:00:30");
+    FWindow->BtnRemoveClick();
+    QCOMPARE(FWindow->EdtEndTime->text(), QString("00:00:00"));
+    QCOMPARE(FReader->Seen.size(), 0u);
+  }
+
+  void frameSizeFollowsPresets() {
+    Open();
+    TMessageReader& reader = *FReader;
+    FWindow->CboFrameSize->setCurrentIndex(10);
+    emit FWindow->CboFrameSize->activated(10);
+    QCOMPARE(FWindow->EdtFrameWidth->Text() + "/" + FWindow->EdtFrameHeight->Text(), QString("640/480"));
+    QCOMPARE(FWindow->CboFrameSize->currentText(), QString("640 x 480"));
+    TypeAndLeave(FWindow->EdtFrameWidth, "641");
+    QCOMPARE(FWindow->CboFrameSize->currentText(), QString("Custom..."));
+    emit FWindow->CboFrameSize->activated(15);
+    QCOMPARE(FWindow->EdtFrameWidth->Text(), QString("641"));
+    TypeAndLeave(FWindow->EdtFrameWidth, "640");
+    QCOMPARE(FWindow->CboFrameSize->currentText(), QString("640 x 480"));
+    QCOMPARE(reader.Seen.size(), 0u);
+
+    TypeAndLeave(FWindow->EdtFrameHeight, "");
+    QCOMPARE(reader.Seen.size(), 1u);
+    QCOMPARE(reader.Seen[0].Caption, QString("Information"));
+    QCOMPARE(reader.Seen[0].Text, QString("Please enter a valid frame height."));
+    QCOMPARE(FWindow->EdtFrameHeight->Text(), QString("0"));
+    QTRY_VERIFY(FWindow->focusWidget() != nullptr &&
+                (FWindow->focusWidget() == FWindow->EdtFrameHeight ||
+                 FWindow->focusWidget()->parentWidget() == FWindow->EdtFrameHeight));
+  }
+
+  void clipTimesChecked_data() {
+    QTest::addColumn<bool>("end");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("message");
+    const QString format = "Time foramt is hh:mm:ss, so the time format of %1 time is wrong, please correct it.";
+    const QString longer = "%1 time is longer than the total duratin time of the video, please correct it.";
+    QTest::newRow("end past duration") << true << "00:06:00" << "00:05:00" << longer.arg("End");
+    QTest::newRow("end within") << true << "00:04:59" << "00:04:59" << QString();
+    QTest::newRow("seven characters") << false << "1:00:00" << "00:00:00" << format.arg("start");
+    QTest::newRow("minutes 60") << false << "00:60:00" << "00:00:00" << format.arg("start");
+    QTest::newRow("dashes") << true << "00-00-00" << "00:05:00" << format.arg("end");
+    QTest::newRow("colon for a digit") << false << "0::00:00" << "00:00:00" << format.arg("start");
+    QTest::newRow("well formed, too long") << false << "99:59:59" << "00:00:00" << longer.arg("Start");
+  }
+  void clipTimesChecked() {
+    QFETCH(bool, end);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    Open();
+    Add({{"v.avi", {300000000, 1}}});
+    TMessageReader& reader = *FReader;
+    TFilteredEdit* edit = end ? FWindow->EdtEndTime : FWindow->EdtStartTime;
+    // The key filter lets only digits and colons through, so "-" never reaches the edit.
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, typed);
+    if (typed.contains('-')) {
+      QCOMPARE(edit->text(), QString("000000"));
+      edit->setText(typed);
+    }
+    FWindow->Lvw->setFocus(Qt::MouseFocusReason);
+    QTEST(Cell(0, end ? bcEndTime : bcStartTime), "stored");
+    QCOMPARE(reader.Seen.size(), message.isEmpty() ? 0u : 1u);
+    if (!message.isEmpty()) {
+      // A badly formed time keeps the focus; a time past the duration is only reported.
+      QTRY_COMPARE(FWindow->focusWidget() == edit, message.startsWith("Time foramt"));
+      QCOMPARE(reader.Seen[0].Caption, QString("Error"));
+      QCOMPARE(reader.Seen[0].Text, message);
+    }
+  }
+
+  void clipEditsInertWithoutKnownDuration() {
+    Open();
+    QTest::keyClicks(FWindow->EdtStartTime, "12");  // no row: every key discarded
+    QCOMPARE(FWindow->EdtStartTime->text(), QString("00:00:00"));
+    Add({{"n.avi", {-1, 1}}});
+    TMessageReader& reader = *FReader;
+    TypeAndLeave(FWindow->EdtStartTime, "bad");  // keys pass the filter only as digits and colons
+    TypeAndLeave(FWindow->EdtStartTime, "77");
+    QCOMPARE(FWindow->EdtStartTime->text(), QString("77"));
+    QCOMPARE(Cell(0, bcStartTime), QString("00:00:00"));
+    QCOMPARE(reader.Seen.size(), 0u);
+  }
+
+  void batchReportsReachTheirRows() {
+    Open(QString("[OutputType]\nOutputFolder=%1/out\n").arg(FHome.path()));
+    TMessageReader& reader = *FReader;
+    FWindow->BtnStart->click();
+    Add({{"a.avi", {300000000, 1}}, {"b.avi", {300000000, 1}}, {"a.mp4", {300000000, 1}}});
+    FWindow->Lvw->SelectRow(2);
+    TypeAndLeave(FWindow->EdtStartTime, "00:02:00");
+    TypeAndLeave(FWindow->EdtEndTime, "00:01:00");
+    FWindow->BtnStart->click();
+    TypeAndLeave(FWindow->EdtEndTime, "00:03:00");
+    FEngine->Unsupported.insert(File("b.avi").toStdString());
+    FWindow->BtnStart->click();
+    const std::vector<QString> expected = {
+        "Please select files to be converted.",
+        "End time of video clip \"a.mp4\" is less than start time, please correct it.",
+        QString("Convertion of file \"%1\" is not supported.").arg(File("b.avi"))};
+    QCOMPARE(reader.Seen.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      QCOMPARE(reader.Seen[i].Text, expected[i]);
+    }
+    QVERIFY(QDir(FHome.filePath("out")).exists());
+    QCOMPARE(FEngine->Jobs.size(), 2u);
+    QCOMPARE(FEngine->Jobs[1].Row, 2);
+    QCOMPARE(FEngine->Jobs[1].OutputName, std::string("a(1).gif"));  // a.avi takes a.gif in the same batch
+    QCOMPARE(FEngine->Jobs[1].Clip, (TClipRange{120000000, 60000000}));
+    QCOMPARE(FWindow->BtnStart->text(), QString("Stop"));
+    QVERIFY(!FWindow->BtnAdd->isEnabled() && !FWindow->GrpVideoClip->isEnabled() && FWindow->Lvw->isEnabled());
+
+    FEngine->OnProgress({2, 5, 30000000, 0});  // no total: no percentage
+    QCOMPARE(Cell(2, bcStatus), QString(" "));
+    FEngine->OnProgress({2, 300, 30000000, 60000000});
+    QCOMPARE(Cell(2, bcStatus), QString("50% Completed"));
+    QCOMPARE(FWindow->LblProgress->text(), QString("Current Frame=300; Current Time=30 seconds"));
+    FEngine->OnTerminate({0, true, false, {}});
+    QCOMPARE(Cell(0, bcStatus), QString("Completed"));
+    FWindow->BtnStart->click();  // Stop while the third row converts
+    QCOMPARE(Cell(2, bcStatus), QString("Stopped"));
+    QCOMPARE(Cell(1, bcStatus), QString(" "));
+    QCOMPARE(FWindow->BtnStart->text(), QString("Convert"));
+    QVERIFY(FWindow->BtnAdd->isEnabled() && FWindow->LblProgress->isHidden());
+  }
+
+  void messageCopiedWithCtrlC() {
+    Open();
+    TMessageReader& reader = *FReader;
+    FWindow->dlg.Caption = "Information";
+    FWindow->dlg.Text = "File conversion completed.";
+    FWindow->dlg.Execute();
+    QCOMPARE(reader.Seen.size(), 1u);
+    QCOMPARE(reader.Seen[0].Clipboard, QString("---------------------------\r\nInformation\r\n"
+                                               "---------------------------\r\nFile conversion completed.\r\n"
+                                               "---------------------------\r\nOK\r\n---------------------------"));
   }
 };
 

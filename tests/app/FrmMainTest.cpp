@@ -123,7 +123,7 @@ private slots:
       engine->LoadError = loadError.toStdString();
       return engine;
     });
-    QCOMPARE(status, QTest::currentDataTag() == QLatin1String("second copy") ? 0 : 1);
+    QTEST(status, "status");
     QCOMPARE(reader.Seen.size(), 1u);
     QTEST(reader.Seen[0].Caption, "caption");
     QTEST(reader.Seen[0].Text, "message");

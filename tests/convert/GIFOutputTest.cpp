@@ -7,8 +7,8 @@
 #include "platform/MemoryStream.h"
 #include "tests/fixtures/FFmpegGIFDecoder.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestPattern.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestPattern.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <gtest/gtest.h>
 

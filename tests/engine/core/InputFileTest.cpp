@@ -5,10 +5,10 @@
 #include "engine/runtime/AVErrorText.h"
 #include "engine/runtime/InterruptCB.h"
 #include "tests/engine/core/TestEngine.h"
-#include "tests/fixtures/LinkedFFPtr.h"
+#include "tools/testvideo/LinkedFFPtr.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestPattern.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestPattern.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include "engine/runtime/FrameOutput.h"
 #include "platform/Environment.h"
 #include "tests/engine/core/TestEngine.h"
-#include "tests/fixtures/LinkedFFPtr.h"
+#include "tools/testvideo/LinkedFFPtr.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "platform/Synchronize.h"
 #include "tests/engine/core/TestEngine.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <gtest/gtest.h>
 

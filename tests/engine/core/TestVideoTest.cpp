@@ -1,9 +1,9 @@
 // The test videos must have the properties the engine's tests rely on: checked here with the
 // libraries directly, independent of the engine, by decoding every picture.
-#include "tests/fixtures/LinkedFFPtr.h"
+#include "tools/testvideo/LinkedFFPtr.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestPattern.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestPattern.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "platform/Event.h"
 #include "platform/Synchronize.h"
 #include "platform/Thread.h"
-#include "tests/fixtures/LinkedFFPtr.h"
-#include "tests/fixtures/TestPattern.h"
+#include "tools/testvideo/LinkedFFPtr.h"
+#include "tools/testvideo/TestPattern.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "engine/runtime/FrameOutput.h"
 #include "tests/engine/core/TestEngine.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestVideo.h"
 
 #include <climits>
 #include <cstdint>

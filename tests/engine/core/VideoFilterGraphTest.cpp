@@ -5,8 +5,8 @@
 #include "engine/core/VideoFilterGraph.h"
 #include "engine/runtime/AVErrorText.h"
 #include "tests/engine/core/TestEngine.h"
-#include "tests/fixtures/LinkedFFPtr.h"
-#include "tests/fixtures/TestPattern.h"
+#include "tools/testvideo/LinkedFFPtr.h"
+#include "tools/testvideo/TestPattern.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@ extern "C" {
 #include "engine/core/FFmpegException.h"
 #include "engine/runtime/FrameHook.h"
 #include "tests/engine/core/TestEngine.h"
-#include "tests/fixtures/TestPattern.h"
+#include "tools/testvideo/TestPattern.h"
 
 #ifdef VIDORANT_TEST_HOOK_DIR
 #include "tests/engine/runtime/hooks/HookRecorder.h"

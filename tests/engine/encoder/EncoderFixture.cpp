@@ -4,8 +4,8 @@
 #include "platform/Synchronize.h"
 #include "platform/ThreadID.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestPattern.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestPattern.h"
+#include "tools/testvideo/TestVideo.h"
 
 extern "C" {
 #include <libavcodec/packet.h>

@@ -25,7 +25,7 @@ extern "C" {
 #include "engine/runtime/UnicodeProtocol.h"
 #include "platform/Exception.h"
 #include "tests/fixtures/TempFolder.h"
-#include "tests/fixtures/TestVideo.h"
+#include "tools/testvideo/TestVideo.h"
 
 namespace vidorant {
 namespace {

@@ -1,0 +1,45 @@
+#include "convert/FileTask.h"
+
+#include "engine/encoder/EncoderRecords.h"
+#include "platform/Format.h"
+
+namespace vidorant {
+
+namespace {
+
+TOutputOptions GIFFrameOptions(const TFrameOutputAdapter& adapter, const std::string& frameWidth,
+                               const std::string& frameHeight, const TClipRange& clip) {
+  TOutputOptions options;
+  options.FileName = AdapterOutputName(adapter);
+  options.FileFormat = "rawrgb";
+  options.VideoCodec = "rawvideo";
+  options.FrameRate = "10";
+  options.FrameSize = frameWidth + "x" + frameHeight;
+  options.ExtOptions = "pix_fmt=bgr24";
+  options.RecordingTime = clip.RecordingTime;
+  return options;
+}
+
+}  // namespace
+
+TFileTaskSetup SetupFileTask(TFFEncoder& encoder, const TFrameOutputAdapter& adapter, const std::string& videoPath,
+                             const std::string& frameWidth, const std::string& frameHeight, const TClipRange& clip) {
+  TInputOptions input;
+  input.FileName = videoPath;
+  input.StartTime = clip.StartTime;
+  const int task = encoder.AddTask(videoPath, &input);
+  if (task < 0) return {-1, encoder.LastErrMsg()};
+  const TOutputOptions output = GIFFrameOptions(adapter, frameWidth, frameHeight, clip);
+  if (!encoder.SetOutputFile(task, output.FileName, &output)) {
+    TFileTaskSetup failed{-1, encoder.LastErrMsg()};
+    encoder.RemoveTask(task);
+    return failed;
+  }
+  return {task, {}};
+}
+
+std::string UnsupportedFileText(const std::string& videoPath) {
+  return Format("Convertion of file \"%s\" is not supported.", videoPath.c_str());
+}
+
+}  // namespace vidorant

@@ -8,9 +8,16 @@
 #include <QTest>
 
 #include "app/AppPaths.h"
+#include "app/FFConversionEngine.h"
 #include "app/FrmMain.h"
+#include "app/MainThreadHooks.h"
 #include "app/Startup.h"
 #include "tests/app/WindowTestKit.h"
+#include "tests/fixtures/FFmpegGIFDecoder.h"
+#include "tools/testvideo/TestVideo.h"
+
+#include <fstream>
+#include <iterator>
 
 using namespace vidorant;
 using namespace vidorant::testing;
@@ -350,6 +357,42 @@ private slots:
     QCOMPARE(Cell(1, bcStatus), QString(" "));
     QCOMPARE(FWindow->BtnStart->text(), QString("Convert"));
     QVERIFY(FWindow->BtnAdd->isEnabled() && FWindow->LblProgress->isHidden());
+  }
+
+  // Three generated videos through the real engine, as a user converts them: one GIF each, of the
+  // frames the constant-rate rule gives at the chosen size, rows completed, the batch announced;
+  // the same list converted again gets numbered names instead of overwriting.
+  void realBatchConvertsEveryRowIntoItsGIF() {
+    const QString out = FHome.filePath(QStringLiteral("gifs"));
+    WriteSettings(QString("[OutputType]\nWidth=160\nHeight=120\nOutputFolder=%1/\n").arg(out));
+    TMainThreadHooks hooks;
+    FWindow = std::make_unique<TFrmMain>(std::make_unique<TFFConversionEngine>(), FSettings);
+    QVERIFY(FWindow->FormCreate());
+    TVideoRecipe recipe;
+    recipe.FrameCount = 50;  // 2 s at 25 frames/s: 21 frames at 10 per second
+    QStringList videos;
+    for (const char* name : {"one", "two", "three"})
+      videos << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), name, recipe));
+    FWindow->AddFiles(videos);
+    QCOMPARE(FWindow->Lvw->RowCount(), 3);
+    TMessageReader& reader = *FReader;
+    for (const QString& suffix : {QString(), QString("(1)")}) {
+      reader.Seen.clear();
+      FWindow->BtnStart->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!reader.Seen.empty(), 120000);
+      QCOMPARE(reader.Seen.back().Text, QString("File conversion completed."));
+      for (int row = 0; row < 3; ++row) {
+        QCOMPARE(Cell(row, bcStatus), QString("Completed"));
+        const QString gif = QString("%1/%2%3.gif").arg(out, QFileInfo(videos[row]).baseName(), suffix);
+        std::ifstream file(gif.toStdString(), std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+        QVERIFY2(bytes.size() > 6 && std::string(bytes.begin(), bytes.begin() + 6) == "GIF87a", qPrintable(gif));
+        const std::vector<TDecodedPicture> pictures = DecodeGIFWithFFmpeg(bytes);
+        QCOMPARE(pictures.size(), 21u);
+        QCOMPARE(pictures.front().Width, 160);
+        QCOMPARE(pictures.front().Height, 120);
+      }
+    }
   }
 
   void messageCopiedWithCtrlC() {

@@ -395,6 +395,36 @@ private slots:
     }
   }
 
+  // Stop pressed while the second of three rows converts: the first completed, the second
+  // stopped with a GIF of the frames made so far, the third untouched.
+  void realBatchStoppedInTheSecondRowKeepsItsPartialGIF() {
+    const QString out = FHome.filePath(QStringLiteral("gifs"));
+    WriteSettings(QString("[OutputType]\nWidth=160\nHeight=120\nOutputFolder=%1/\n").arg(out));
+    TMainThreadHooks hooks;
+    FWindow = std::make_unique<TFrmMain>(std::make_unique<TFFConversionEngine>(), FSettings);
+    QVERIFY(FWindow->FormCreate());
+    TVideoRecipe shortRecipe;
+    TVideoRecipe longRecipe;
+    longRecipe.FrameCount = 25 * 600;  // ten minutes: it reports its progress long before it could end
+    QStringList videos;
+    videos << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "first", shortRecipe))
+           << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "second", longRecipe))
+           << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "third", shortRecipe));
+    FWindow->AddFiles(videos);
+    FWindow->BtnStart->click();
+    // The second row reports its progress once it has converted for a while.
+    QTRY_VERIFY_WITH_TIMEOUT(Cell(1, bcStatus).endsWith(QStringLiteral("% Completed")), 120000);
+    FWindow->BtnStart->click();
+    QCOMPARE(Cell(0, bcStatus), QString("Completed"));
+    QCOMPARE(Cell(1, bcStatus), QString("Stopped"));
+    QCOMPARE(Cell(2, bcStatus), QString(" "));
+    std::ifstream file((out + "/second.gif").toStdString(), std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+    const size_t frames = DecodeGIFWithFFmpeg(bytes).size();
+    QVERIFY2(frames > 0 && frames < 6001, qPrintable(QString::number(frames)));
+    QVERIFY(!QFile::exists(out + "/third.gif"));
+  }
+
   void messageCopiedWithCtrlC() {
     Open();
     TMessageReader& reader = *FReader;

@@ -33,6 +33,7 @@ class FrmMainTest : public QObject {
   QTemporaryDir FHome;
   QString FSettings;
   TFakeEngine* FEngine = nullptr;  // owned by the window
+  std::unique_ptr<TMainThreadHooks> FHooks;  // while a real engine runs; outlives the window
   std::unique_ptr<TFrmMain> FWindow;
   std::unique_ptr<TMessageReader> FReader;  // answers every message of a test
 
@@ -82,6 +83,24 @@ class FrmMainTest : public QObject {
     FWindow->Lvw->setFocus(Qt::MouseFocusReason);
   }
 
+  // A window over the real engine, converting into out at 160x120.
+  void OpenWithRealEngine(const QString& out) {
+    WriteSettings(QString("[OutputType]\nWidth=160\nHeight=120\nOutputFolder=%1/\n").arg(out));
+    FHooks = std::make_unique<TMainThreadHooks>();
+    FWindow = std::make_unique<TFrmMain>(std::make_unique<TFFConversionEngine>(), FSettings);
+    QVERIFY(FWindow->FormCreate());
+  }
+  // A generated 25 frames/s video of that many frames in the test's folder.
+  QString MakeVideo(const char* name, int frames) const {
+    TVideoRecipe recipe;
+    recipe.FrameCount = frames;
+    return QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), name, recipe));
+  }
+  static std::vector<uint8_t> ReadBytes(const QString& path) {
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+  }
+
 private slots:
   void init() {
     FReader = std::make_unique<TMessageReader>();
@@ -92,6 +111,7 @@ private slots:
   }
   void cleanup() {
     FWindow.reset();
+    FHooks.reset();
     FReader.reset();
     QFile::remove(FSettings);
   }
@@ -364,15 +384,9 @@ private slots:
   // the same list converted again gets numbered names instead of overwriting.
   void realBatchConvertsEveryRowIntoItsGIF() {
     const QString out = FHome.filePath(QStringLiteral("gifs"));
-    WriteSettings(QString("[OutputType]\nWidth=160\nHeight=120\nOutputFolder=%1/\n").arg(out));
-    TMainThreadHooks hooks;
-    FWindow = std::make_unique<TFrmMain>(std::make_unique<TFFConversionEngine>(), FSettings);
-    QVERIFY(FWindow->FormCreate());
-    TVideoRecipe recipe;
-    recipe.FrameCount = 50;  // 2 s at 25 frames/s: 21 frames at 10 per second
+    OpenWithRealEngine(out);
     QStringList videos;
-    for (const char* name : {"one", "two", "three"})
-      videos << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), name, recipe));
+    for (const char* name : {"one", "two", "three"}) videos << MakeVideo(name, 50);  // 21 frames at 10/s
     FWindow->AddFiles(videos);
     QCOMPARE(FWindow->Lvw->RowCount(), 3);
     TMessageReader& reader = *FReader;
@@ -384,8 +398,7 @@ private slots:
       for (int row = 0; row < 3; ++row) {
         QCOMPARE(Cell(row, bcStatus), QString("Completed"));
         const QString gif = QString("%1/%2%3.gif").arg(out, QFileInfo(videos[row]).baseName(), suffix);
-        std::ifstream file(gif.toStdString(), std::ios::binary);
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+        const std::vector<uint8_t> bytes = ReadBytes(gif);
         QVERIFY2(bytes.size() > 6 && std::string(bytes.begin(), bytes.begin() + 6) == "GIF87a", qPrintable(gif));
         const std::vector<TDecodedPicture> pictures = DecodeGIFWithFFmpeg(bytes);
         QCOMPARE(pictures.size(), 21u);
@@ -399,17 +412,9 @@ private slots:
   // stopped with a GIF of the frames made so far, the third untouched.
   void realBatchStoppedInTheSecondRowKeepsItsPartialGIF() {
     const QString out = FHome.filePath(QStringLiteral("gifs"));
-    WriteSettings(QString("[OutputType]\nWidth=160\nHeight=120\nOutputFolder=%1/\n").arg(out));
-    TMainThreadHooks hooks;
-    FWindow = std::make_unique<TFrmMain>(std::make_unique<TFFConversionEngine>(), FSettings);
-    QVERIFY(FWindow->FormCreate());
-    TVideoRecipe shortRecipe;
-    TVideoRecipe longRecipe;
-    longRecipe.FrameCount = 25 * 600;  // ten minutes: it reports its progress long before it could end
-    QStringList videos;
-    videos << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "first", shortRecipe))
-           << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "second", longRecipe))
-           << QString::fromStdString(MakeTestVideo(FHome.path().toStdString(), "third", shortRecipe));
+    OpenWithRealEngine(out);
+    // Ten minutes in the middle: it reports its progress long before it could end.
+    const QStringList videos = {MakeVideo("first", 25), MakeVideo("second", 25 * 600), MakeVideo("third", 25)};
     FWindow->AddFiles(videos);
     FWindow->BtnStart->click();
     // The second row reports its progress once it has converted for a while.
@@ -418,9 +423,7 @@ private slots:
     QCOMPARE(Cell(0, bcStatus), QString("Completed"));
     QCOMPARE(Cell(1, bcStatus), QString("Stopped"));
     QCOMPARE(Cell(2, bcStatus), QString(" "));
-    std::ifstream file((out + "/second.gif").toStdString(), std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
-    const size_t frames = DecodeGIFWithFFmpeg(bytes).size();
+    const size_t frames = DecodeGIFWithFFmpeg(ReadBytes(out + "/second.gif")).size();
     QVERIFY2(frames > 0 && frames < 6001, qPrintable(QString::number(frames)));
     QVERIFY(!QFile::exists(out + "/third.gif"));
   }

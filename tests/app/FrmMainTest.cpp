@@ -408,9 +408,16 @@ private slots:
     }
   }
 
-  // Stop pressed while the second of three rows converts: the first completed, the second
-  // stopped with a GIF of the frames made so far, the third untouched.
+  // Stop pressed, or the window closed, while the second of three rows converts: the first
+  // completed, the second stopped with a GIF of the frames made so far, the third untouched; a
+  // closing window also saves the settings.
+  void realBatchStoppedInTheSecondRowKeepsItsPartialGIF_data() {
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("Stop") << false;
+    QTest::newRow("window closed") << true;
+  }
   void realBatchStoppedInTheSecondRowKeepsItsPartialGIF() {
+    QFETCH(bool, closeWindow);
     const QString out = FHome.filePath(QStringLiteral("gifs"));
     OpenWithRealEngine(out);
     // Ten minutes in the middle: it reports its progress long before it could end.
@@ -419,10 +426,15 @@ private slots:
     FWindow->BtnStart->click();
     // The second row reports its progress once it has converted for a while.
     QTRY_VERIFY_WITH_TIMEOUT(Cell(1, bcStatus).endsWith(QStringLiteral("% Completed")), 120000);
-    FWindow->BtnStart->click();
-    QCOMPARE(Cell(0, bcStatus), QString("Completed"));
-    QCOMPARE(Cell(1, bcStatus), QString("Stopped"));
-    QCOMPARE(Cell(2, bcStatus), QString(" "));
+    if (closeWindow) {
+      FWindow->close();
+      QVERIFY(QSettings(FSettings, QSettings::IniFormat).contains(QStringLiteral("OutputType/FrameSize")));
+    } else {
+      FWindow->BtnStart->click();
+      QCOMPARE(Cell(0, bcStatus), QString("Completed"));
+      QCOMPARE(Cell(1, bcStatus), QString("Stopped"));
+      QCOMPARE(Cell(2, bcStatus), QString(" "));
+    }
     const size_t frames = DecodeGIFWithFFmpeg(ReadBytes(out + "/second.gif")).size();
     QVERIFY2(frames > 0 && frames < 6001, qPrintable(QString::number(frames)));
     QVERIFY(!QFile::exists(out + "/third.gif"));

@@ -39,6 +39,7 @@ void RefuseUnavailable(const TOptionState& opt, bool joining) {
   if (!opt.MetaDataMaps.empty()) throw FFmpegException("Metadata maps (map_meta_data) are not available yet");
   if (!opt.ChapterMaps.empty()) throw FFmpegException("Chapter maps (map_chapters) are not available yet");
   if (joining) throw FFmpegException("Joining inputs into one output file is not available yet");
+  if (opt.VStatsFileName) throw FFmpegException("Video statistics files (vstats) are not available yet");
 }
 
 void RefuseCopy(const TOutputStream& os, const TOptionState& opt, TDecodedFrameUsers users) {

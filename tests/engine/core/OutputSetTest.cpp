@@ -488,6 +488,8 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
        "Metadata maps (map_meta_data) are not available yet"},
       {{{"map_chapters", "0:0"}, {"an", ""}, {"sn", ""}}, "out.mkv", PrepareRaises,
        "Chapter maps (map_chapters) are not available yet"},
+      {{{"vstats", ""}, {"an", ""}, {"sn", ""}}, "out.mkv", PrepareRaises,
+       "Video statistics files (vstats) are not available yet"},
       {{{"f", "rawrgb"}, {"vcodec", "rawvideo"}}, "adapter=none", PrepareRaises,
        "Could not write header for output file #0 (incorrect codec parameters ?)"},
   };

@@ -110,9 +110,7 @@ std::vector<int64_t> ForcedKeyFrameTimes(const std::string& text, AVRational tim
   for (size_t start = 0; start <= text.size();) {
     const size_t comma = std::min(text.find(',', start), text.size());
     const std::string item = text.substr(start, comma - start);
-    int64_t us = 0;
-    if (ff::av_parse_time(&us, item.c_str(), 1) < 0)
-      throw FFmpegException(Format("Invalid duration specification for force_key_frames: %s", item.c_str()));
+    const int64_t us = TTaskOptions::ParseTime("force_key_frames", item, false);
     times.push_back(ff::av_rescale_q(us, AVRational{1, AV_TIME_BASE}, timeBase));
     start = comma + 1;
   }

@@ -88,6 +88,10 @@ public:
 
   void Log(TLogLevel level, const std::string& text) const;
 
+  // A time option's value in µs: a duration ("[-][HH:]MM:SS[.m...]" or seconds) or a date. Raises
+  // FFmpegException naming the option when the value is neither.
+  static int64_t ParseTime(const std::string& name, const std::string& value, bool isDate);
+
 private:
   using THandler = void (*)(TTaskOptions& options, const std::string& name, const std::string& value);
   using THandlers = std::unordered_map<std::string, THandler>;
@@ -106,7 +110,6 @@ private:
   void SetTimestampScale(const std::string& value);
   // "<program folder>vstats_<hhnnss>.log" for the current local time.
   static std::string DefaultVStatsFileName();
-  static int64_t ParseTime(const std::string& name, const std::string& value, bool isDate);
 
   TObject* FSender;
   const TTaskFiles& FFiles;

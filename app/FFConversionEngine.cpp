@@ -2,10 +2,8 @@
 
 #include "convert/FileProbe.h"
 #include "convert/FileTask.h"
-#include "engine/runtime/FFLoad.h"
-#include "engine/runtime/FrameOutput.h"
+#include "convert/MediaLibraries.h"
 #include "platform/Exception.h"
-#include "platform/ProgramFolder.h"
 
 namespace vidorant {
 
@@ -36,14 +34,7 @@ TFFConversionEngine::~TFFConversionEngine() {
   FEncoder.StopTasks(true);
 }
 
-bool TFFConversionEngine::LoadLibraries(std::string& error) {
-  if (!FEncoder.LibrariesLoaded() && !FEncoder.LoadLibraries(ProgramFolder() + "LibAV")) {
-    error = FEncoder.LastErrMsg();
-    return false;
-  }
-  RegisterFrameOutputFormats();
-  return true;
-}
+bool TFFConversionEngine::LoadLibraries(std::string& error) { return LoadConverterLibraries(FEncoder, error); }
 
 bool TFFConversionEngine::AddFileTask(const TConversionJob& job) {
   auto output = std::make_unique<TGIFOutput>();

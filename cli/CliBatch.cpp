@@ -16,7 +16,7 @@
 #include "convert/RowTexts.h"
 #include "engine/encoder/FFEncode.h"
 #include "platform/Exception.h"
-#include "platform/ProgramFolder.h"
+#include "convert/MediaLibraries.h"
 
 namespace vidorant {
 
@@ -173,9 +173,8 @@ std::string PrepareOutputFolder(const std::string& folder) {
 
 std::string LoadMediaLibraries() {
   TFFEncoder encoder;
-  if (!encoder.LibrariesLoaded() && !encoder.LoadLibraries(ProgramFolder() + "LibAV"))
-    return encoder.LastErrMsg() + " Please re-install the program and try it again.";
-  RegisterFrameOutputFormats();
+  std::string error;
+  if (!LoadConverterLibraries(encoder, error)) return error + " Please re-install the program and try it again.";
   return {};
 }
 

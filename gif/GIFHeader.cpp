@@ -1,6 +1,8 @@
 // TGIFHeader: signature, logical screen descriptor and global table.
 #include "gif/GIFHeader.h"
 
+#include <algorithm>
+
 #include "gif/GIFBytes.h"
 #include "gif/GIFException.h"
 #include "gif/GIFImage.h"
@@ -16,11 +18,14 @@ void TGIFHeader::Clear() {
   Prepare();
 }
 
-void TGIFHeader::Prepare() {
-  int largest = FImage ? FImage->MaxBitsPerPixel() : FColorMap.BitsPerPixel();
+void TGIFHeader::Prepare() { Prepare(FImage ? FImage->MaxBitsPerPixel() : 0); }
+
+void TGIFHeader::Prepare(int largestFrameBits) {
+  const int globalBits = FColorMap.BitsPerPixel();
+  const int largest = std::max(globalBits, largestFrameBits);
   // The size field must describe the global table actually written; only without a global
   // table does it carry the largest local depth.
-  int sizeBits = FImage ? FImage->BitsPerPixel() : largest;
+  const int sizeBits = globalBits > 0 ? globalBits : largest;
   uint8_t packed = 0;
   if (FColorMap.Count() > 0) {
     packed |= 0x80;
@@ -32,10 +37,13 @@ void TGIFHeader::Prepare() {
 }
 
 void TGIFHeader::SaveToStream(TStream& stream) {
-  TGIFVersion version = FImage ? FImage->GetVersion() : gv87a;
+  SaveToStream(stream, FImage ? FImage->GetVersion() : gv87a, FImage ? FImage->MaxBitsPerPixel() : 0);
+}
+
+void TGIFHeader::SaveToStream(TStream& stream, TGIFVersion version, int largestFrameBits) {
   if (version == gvUnknown) throw GIFException("Unsupported GIF version");
   stream.WriteBuffer(version == gv89a ? "GIF89a" : "GIF87a", 6);
-  Prepare();
+  Prepare(largestFrameBits);
   WriteWord(stream, ScreenWidth);
   WriteWord(stream, ScreenHeight);
   uint8_t rest[3] = {FPacked, BackgroundColorIndex, AspectRatio};

@@ -16,11 +16,17 @@ public:
   // Signature of the document's version, the 7 screen descriptor bytes (packed byte
   // recomputed first) and the global table when there is one.
   void SaveToStream(TStream& stream) override;
+  // The same bytes for frames known only by their summary: the highest version among them and
+  // the largest bits per pixel of their local tables (the screen size is this header's). A
+  // version of gvUnknown (no frames) raises "Unsupported GIF version" before a byte is written.
+  void SaveToStream(TStream& stream, TGIFVersion version, int largestFrameBits);
   // Signature (also found 4 bytes in), screen descriptor and global table.
   void LoadFromStream(TStream& stream) override;
   void Clear();
   // Recomputes the packed byte from the colour tables of the document.
   void Prepare();
+  // Recomputes the packed byte from the global table and the largest local table depth.
+  void Prepare(int largestFrameBits);
 
   TGIFGlobalColorMap& ColorMap() { return FColorMap; }
   const TGIFGlobalColorMap& ColorMap() const { return FColorMap; }

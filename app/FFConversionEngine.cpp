@@ -18,6 +18,8 @@ TFFConversionEngine::TFFConversionEngine() {
     OnProgress(progress);
   };
   FEncoder.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
+    // A task that failed before closing its output leaves the frames it wrote as the row's GIF.
+    if (info.TaskIndex >= 0 && info.TaskIndex < static_cast<int>(FJobs.size())) FJobs[info.TaskIndex].Output->FinishFile();
     if (!OnTerminate) return;
     TConversionEnd end;
     end.Row = info.TaskIndex < 0 ? -1 : RowOfTask(info.TaskIndex);

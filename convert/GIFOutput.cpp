@@ -1,11 +1,13 @@
 #include "convert/GIFOutput.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/OutputName.h"
+#include "gif/GIFImage.h"
+#include "platform/Bitmap.h"
 #include "platform/Exception.h"
 #include "platform/Format.h"
-#include "platform/MemoryStream.h"
 
 extern "C" {
 #include <libavcodec/packet.h>
@@ -31,16 +33,38 @@ void CheckPicture(const TOutputFrameInfo& info) {
                            static_cast<long long>(held), info.Width, info.Height));
 }
 
+// The picture as a bitmap of its own: the packet is reused once the handler returns.
+std::shared_ptr<TBitmap> CopyPicture(const TOutputFrameInfo& info) {
+  auto bitmap = std::make_shared<TBitmap>(info.Width, info.Height, pf24bit);
+  // Packet rows are tight; the bitmap's are padded to 4 bytes, so each row goes on its own.
+  const size_t rowBytes = size_t(info.Width) * BytesPerPixel;
+  const uint8_t* source = info.Packet->data;
+  if (rowBytes > 0)
+    for (int row = 0; row < info.Height; ++row) std::memcpy(bitmap->ScanLine(row), source + row * rowBytes, rowBytes);
+  return bitmap;
+}
+
+// The frame the GIF library's add makes of the picture, encoded as its save writes it. A
+// document of its own per picture: nothing of one frame's reduction depends on another's.
+TGIFEncodedFrame EncodePicture(const TBitmap& picture) {
+  TGIFImage document;
+  document.ReductionMethod = ReduceOctreeSystem;
+  document.Add(picture);
+  return EncodeGIFFrame(*document.Images()[0]);
+}
+
 }  // namespace
 
-TGIFOutput::TGIFOutput() : FBmpFrame(std::make_unique<TBitmap>(0, 0, pf24bit)), FGifImage(std::make_unique<TGIFImage>()) {
-  FGifImage->ReductionMethod = ReduceOctreeSystem;
+TGIFOutput::TGIFOutput(int threads) : FThreads(std::max(1, threads)) {
   FOA.OnWriteHeader = [this](TObject* sender) { FOAWriteHeader(sender); };
   FOA.OnWriteFrame = [this](TObject* sender, POutputFrameInfo info) { FOAWriteFrame(sender, info); };
   FOA.OnWriteClose = [this](TObject* sender) { FOAWriteClose(sender); };
 }
 
-TGIFOutput::~TGIFOutput() { FOA.Retire(); }
+TGIFOutput::~TGIFOutput() {
+  FOA.Retire();
+  FinishFile();
+}
 
 void TGIFOutput::SetOutputFile(const std::string& folder, const std::string& fileName) {
   std::lock_guard<std::mutex> lock(FOutputLock);
@@ -53,30 +77,65 @@ std::string TGIFOutput::OutputPath() const {
   return OutputFolderPrefix(FOutputFolder) + FOutputName;
 }
 
-void TGIFOutput::FOAWriteHeader(TObject*) { FGifImage->Clear(); }
+void TGIFOutput::EndFile(bool report) {
+  if (!FFile) return;
+  std::exception_ptr failure;
+  try {
+    FPipeline->Drain();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  FPipeline.reset();
+  const std::unique_ptr<TStreamedGIFFile> file = std::move(FFile);
+  // After a failed write the bytes on disk describe no file; otherwise the frames written so
+  // far still make a complete GIF, whatever failed after them.
+  if (file->Broken()) {
+    file->Abandon();
+  } else if (!failure || file->FrameCount() > 0) {
+    try {
+      file->Commit();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure && report) std::rethrow_exception(failure);
+}
+
+void TGIFOutput::FinishFile() {
+  std::lock_guard<std::mutex> lock(FFileLock);
+  EndFile(false);
+}
+
+void TGIFOutput::FOAWriteHeader(TObject*) {
+  std::lock_guard<std::mutex> lock(FFileLock);
+  EndFile(false);
+  FFile = std::make_unique<TStreamedGIFFile>(OutputPath());
+  TStreamedGIFFile* file = FFile.get();
+  FPipeline = std::make_unique<TFramePipeline>(FThreads, [file](const TGIFEncodedFrame& frame) { file->Append(frame); });
+}
 
 void TGIFOutput::FOAWriteFrame(TObject*, POutputFrameInfo AFrameInfo) {
-  CheckPicture(*AFrameInfo);
-  const int width = AFrameInfo->Width;
-  const int height = AFrameInfo->Height;
-  FBmpFrame->SetSize(width, height);
-  // Packet rows are tight; the bitmap's are padded to 4 bytes, so each row goes on its own.
-  const size_t rowBytes = size_t(width) * BytesPerPixel;
-  const uint8_t* source = AFrameInfo->Packet->data;
-  if (rowBytes > 0)
-    for (int row = 0; row < height; ++row) std::memcpy(FBmpFrame->ScanLine(row), source + row * rowBytes, rowBytes);
-  FGifImage->Add(*FBmpFrame);
+  std::lock_guard<std::mutex> lock(FFileLock);
+  try {
+    if (!FPipeline) throw Exception("A frame arrived before the output's header");
+    CheckPicture(*AFrameInfo);
+    std::shared_ptr<TBitmap> picture = CopyPicture(*AFrameInfo);
+    FPipeline->Submit([picture] { return EncodePicture(*picture); });
+  } catch (...) {
+    // The task ends with this error and will not close its output: the file ends here.
+    EndFile(false);
+    throw;
+  }
 }
 
 void TGIFOutput::FOAWriteClose(TObject*) {
-  const std::string path = OutputPath();
-  if (FGifImage->GetEmpty()) {
-    // The save refuses a document without frames before it writes a byte. Refused in memory,
-    // it leaves no empty file under a GIF's name (and no existing file emptied).
-    TMemoryStream nowhere;
-    FGifImage->SaveToStream(nowhere);
+  std::lock_guard<std::mutex> lock(FFileLock);
+  if (!FFile) {
+    // No header came: the close of a file without frames all the same.
+    TStreamedGIFFile(OutputPath()).Commit();
+    return;
   }
-  FGifImage->SaveToFile(path);
+  EndFile(true);
 }
 
 }  // namespace vidorant

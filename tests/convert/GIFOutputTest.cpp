@@ -3,6 +3,7 @@
 #include "convert/GIFOutput.h"
 #include "engine/core/FFmpeg.h"
 #include "engine/runtime/FFLoad.h"
+#include "gif/GIFImage.h"
 #include "platform/Environment.h"
 #include "platform/MemoryStream.h"
 #include "tests/fixtures/FFmpegGIFDecoder.h"
@@ -23,7 +24,8 @@ protected:
   }
 
   // The 4 s, 25 frames/s, 640x480 video at 10 pictures/s and 320x240 into gif; the task's error.
-  std::string Convert(const std::string& gif, const TClipRange& clip) {
+  std::string Convert(const std::string& gif, const TClipRange& clip) { return Convert(Output, gif, clip); }
+  std::string Convert(TGIFOutput& output, const std::string& gif, const TClipRange& clip) {
     TCustomFFmpeg task(20);
     task.SetStartTime(clip.StartTime);
     EXPECT_TRUE(task.AddInputFile(Video)) << task.LastErrorMessage();
@@ -31,8 +33,8 @@ protected:
          {std::pair{"f", "rawrgb"}, {"vcodec", "rawvideo"}, {"r", "10"}, {"s", "320x240"}, {"pix_fmt", "bgr24"}})
       task.ParseOption(name, value);
     task.SetRecordingTime(clip.RecordingTime);
-    EXPECT_EQ(task.AddOutputFile(AdapterOutputName(Output.Adapter())), 1) << task.LastErrorMessage();
-    Output.SetOutputFile(Tmp.Path(), gif);
+    EXPECT_EQ(task.AddOutputFile(AdapterOutputName(output.Adapter())), 1) << task.LastErrorMessage();
+    output.SetOutputFile(Tmp.Path(), gif);
     task.Start(false);
     return task.ErrorMessage();
   }
@@ -65,11 +67,29 @@ TEST_F(GIFOutputRun, EachTenthOfASecondBecomesAFullColourTableFrameShowingItsSou
     if (i * 0.4 >= k - 1.1) expected.push_back(i), k++;
   ASSERT_EQ(expected.size(), 41u);
   EXPECT_EQ(Shown("whole.gif"), expected);
-  const TGIFImageList& frames = Output.GifImage().Images();
-  for (int i = 0; i < frames.Count(); i++) EXPECT_EQ(frames[i]->ColorMap().Count(), 256);
+  TGIFImage read;
+  read.LoadFromFile(Tmp.File("whole.gif"));
+  for (int i = 0; i < read.Images().Count(); i++) EXPECT_EQ(read.Images()[i]->ColorMap().Count(), 256);
   // The next file starts from an empty document.
   ASSERT_EQ(Convert("clip.gif", ClipOfRow("00:00:04", "00:00:01", "00:00:03")), "");
   EXPECT_EQ(Shown("clip.gif").size(), 21u);
+}
+
+TEST_F(GIFOutputRun, AnyNumberOfThreadsWritesTheBytesOfOne) {
+  const TClipRange clip = ClipOfRow("00:00:04", "00:00:00", "00:00:02");
+  TGIFOutput one(1);
+  ASSERT_EQ(Convert(one, "one.gif", clip), "");
+  TMemoryStream expected;
+  expected.LoadFromFile(Tmp.File("one.gif"));
+  ASSERT_EQ(Shown("one.gif").size(), 21u);
+  for (int threads : {2, 8}) {
+    TGIFOutput several(threads);
+    const std::string name = std::to_string(threads) + ".gif";
+    ASSERT_EQ(Convert(several, name, clip), "");
+    TMemoryStream written;
+    written.LoadFromFile(Tmp.File(name));
+    EXPECT_EQ(written.Bytes(), expected.Bytes()) << threads << " threads";
+  }
 }
 
 TEST_F(GIFOutputRun, AFileWithoutFramesFailsLeavingNoFile) {

@@ -1,6 +1,7 @@
 #include "cli/BatchProgress.h"
 
 #include <algorithm>
+#include <map>
 
 #include "platform/Format.h"
 
@@ -28,7 +29,7 @@ public:
     Draw("[" + std::string(BarWidth, '.') + "]   0%");
   }
 
-  void FileProgress(const TProgressInfo& info) override {
+  void FileProgress(int, const TProgressInfo& info) override {
     const int percent = ProgressPercent(info);
     std::string bar;
     if (percent >= 0) {
@@ -38,7 +39,7 @@ public:
     Draw(bar + FrameAndTime(info));
   }
 
-  void FileEnded(const std::string& outcome) override {
+  void FileEnded(int, const std::string& outcome) override {
     Draw(outcome);
     std::fputc('\n', FOut);
     std::fflush(FOut);
@@ -56,38 +57,46 @@ private:
 };
 
 // One line when a file starts, one each time another tenth is done (or, when the length is
-// unknown, for every report), and one at its end.
+// unknown, for every report), and one at its end; each line begins with its file's number, so
+// files converting at once can be told apart.
 class TPlainProgress : public TBatchProgress {
 public:
   explicit TPlainProgress(FILE* out) : FOut(out) {}
 
   void FileStarted(int number, int count, const std::string& videoName, const std::string& gifPath) override {
-    FPrefix = Prefix(number, count);
-    FTenths = 0;
-    Line(videoName + " -> " + gifPath);
+    FFiles[number] = {Prefix(number, count), 0};
+    Line(number, videoName + " -> " + gifPath);
   }
 
-  void FileProgress(const TProgressInfo& info) override {
+  void FileProgress(int number, const TProgressInfo& info) override {
     const int percent = ProgressPercent(info);
+    int& tenths = FFiles[number].Tenths;
     if (percent < 0)
-      Line(FrameAndTime(info));
-    else if (percent / 10 > FTenths) {
-      FTenths = percent / 10;
-      Line(Format("%d%%, ", percent) + FrameAndTime(info));
+      Line(number, FrameAndTime(info));
+    else if (percent / 10 > tenths) {
+      tenths = percent / 10;
+      Line(number, Format("%d%%, ", percent) + FrameAndTime(info));
     }
   }
 
-  void FileEnded(const std::string& outcome) override { Line(outcome); }
+  void FileEnded(int number, const std::string& outcome) override {
+    Line(number, outcome);
+    FFiles.erase(number);
+  }
 
 private:
-  void Line(const std::string& text) {
-    std::fprintf(FOut, "%s %s\n", FPrefix.c_str(), text.c_str());
+  struct TFileLine {
+    std::string Prefix;
+    int Tenths = 0;
+  };
+
+  void Line(int number, const std::string& text) {
+    std::fprintf(FOut, "%s %s\n", FFiles[number].Prefix.c_str(), text.c_str());
     std::fflush(FOut);
   }
 
   FILE* FOut;
-  std::string FPrefix;
-  int FTenths = 0;
+  std::map<int, TFileLine> FFiles;  // the files started and not ended, by number
 };
 
 }  // namespace

@@ -22,11 +22,17 @@ namespace vidorant {
 
 namespace {
 
-// A video that passed the checks of adding, with what the window's row would hold.
+// A video that passed the checks of adding, with what the window's row would hold, and how its
+// conversion goes.
 struct TBatchRow {
   std::string Path;
   std::string Duration;  // "hh:mm:ss" or "N/A"
   std::string OutputName;
+  int Number = 0;        // counts from 1 among the rows
+  std::string GIFPath;   // empty until its task is set up
+  bool Started = false;  // its progress has been shown
+  int32_t Frames = 0;    // pictures written at its last report
+  bool Converted = false;
 };
 
 std::string NameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
@@ -34,18 +40,31 @@ std::string NameOf(const std::string& path) { return std::filesystem::path(path)
 class TCliBatch {
 public:
   TCliBatch(const TBatchOptions& options, TBatchProgress& progress, FILE* errors)
-      : FOptions(options), FProgress(progress), FErrors(errors), FRun(FEncoder, progress) {}
+      : FOptions(options),
+        FProgress(progress),
+        FErrors(errors),
+        FCheckOutput(1),
+        FRun(
+            FEncoder, [this](const TProgressInfo& info) { TaskProgress(info); },
+            [this](const TTerminateInfo& info) { TaskEnded(info); }) {}
 
+  // Every row's task is set up first (names given out for the whole batch), then the encoder
+  // runs them, FOptions.Jobs at once; with one job, one after another as the window does.
   TBatchStatus Convert(const std::vector<std::string>& videoPaths, const std::atomic<bool>& stop) {
     AddVideos(videoPaths);
     std::vector<std::string> paths;
     for (const TBatchRow& row : FRows) paths.push_back(row.Path);
     const std::vector<std::string> names = BatchOutputNames(FOptions.OutputFolder, paths);
-    int converted = 0;
-    for (size_t i = 0; i < FRows.size() && !FRun.Stopped(); ++i) {
+    for (size_t i = 0; i < FRows.size(); ++i) {
       FRows[i].OutputName = names[i];
-      if (ConvertRow(FRows[i], static_cast<int>(i) + 1, stop)) ++converted;
+      FRows[i].Number = static_cast<int>(i) + 1;
+      SetUpRow(FRows[i]);
     }
+    FRun.Run(stop, FOptions.Jobs);
+    // Cleared by the run: no task delivers to the outputs any more.
+    FOutputs.clear();
+    int converted = 0;
+    for (const TBatchRow& row : FRows) converted += row.Converted ? 1 : 0;
     std::fprintf(stdout, "%d of %zu file%s converted into %s\n", converted, videoPaths.size(),
                  videoPaths.size() == 1 ? "" : "s", FOptions.OutputFolder.c_str());
     if (FRun.Stopped()) return bsStopped;
@@ -80,7 +99,7 @@ private:
         Report(path, "is a folder, not a video file");
         continue;
       }
-      const TFileTaskSetup check = SetupFileTask(FEncoder, FOutput.Adapter(), path, FOptions.FrameWidth,
+      const TFileTaskSetup check = SetupFileTask(FEncoder, FCheckOutput.Adapter(), path, FOptions.FrameWidth,
                                                  FOptions.FrameHeight, TClipRange{});
       FEncoder.ClearTasks();
       if (!check.Succeeded()) {
@@ -88,7 +107,10 @@ private:
         continue;
       }
       const TProbedFile probe = ProbeFile(FEncoder, path);
-      FRows.push_back({path, DurationText(probe.Duration), {}});
+      TBatchRow row;
+      row.Path = path;
+      row.Duration = DurationText(probe.Duration);
+      FRows.push_back(row);
     }
   }
 
@@ -114,46 +136,71 @@ private:
     return true;
   }
 
-  bool ConvertRow(const TBatchRow& row, int number, const std::atomic<bool>& stop) {
+  // The row's task with a GIF output of its own, added in row order; a row that cannot be set
+  // up is reported and keeps no task.
+  void SetUpRow(TBatchRow& row) {
     TClipRange clip;
-    if (!ClipOf(row, clip)) return false;
+    if (!ClipOf(row, clip)) return;
+    auto output = std::make_unique<TGIFOutput>(FOptions.Threads > 0 ? FOptions.Threads : DefaultFrameThreads());
     const TFileTaskSetup task =
-        SetupFileTask(FEncoder, FOutput.Adapter(), row.Path, FOptions.FrameWidth, FOptions.FrameHeight, clip);
+        SetupFileTask(FEncoder, output->Adapter(), row.Path, FOptions.FrameWidth, FOptions.FrameHeight, clip);
     if (!task.Succeeded()) {
       ReportUnsupported(row.Path, task.ErrorText);
-      return false;
+      return;
     }
-    FOutput.SetOutputFile(FOptions.OutputFolder, row.OutputName);
-    const std::string gifPath = FOutput.OutputPath();
-    FProgress.FileStarted(number, static_cast<int>(FRows.size()), NameOf(row.Path), gifPath);
-    const TTerminateInfo end = FRun.Run(stop);
+    output->SetOutputFile(FOptions.OutputFolder, row.OutputName);
+    row.GIFPath = output->OutputPath();
+    FTaskRows.push_back(&row);
+    FOutputs.push_back(std::move(output));
+  }
+
+  void ShowStarted(TBatchRow& row) {
+    if (row.Started) return;
+    row.Started = true;
+    FProgress.FileStarted(row.Number, static_cast<int>(FRows.size()), NameOf(row.Path), row.GIFPath);
+  }
+
+  void TaskProgress(const TProgressInfo& info) {
+    if (info.TaskIndex < 0 || info.TaskIndex >= static_cast<int>(FTaskRows.size())) return;
+    TBatchRow& row = *FTaskRows[info.TaskIndex];
+    ShowStarted(row);
+    row.Frames = info.CurrentFrame;
+    FProgress.FileProgress(row.Number, info);
+  }
+
+  void TaskEnded(const TTerminateInfo& end) {
+    if (end.TaskIndex < 0 || end.TaskIndex >= static_cast<int>(FTaskRows.size())) return;
+    TBatchRow& row = *FTaskRows[end.TaskIndex];
+    // A task that failed before closing its output leaves the frames it wrote as a GIF.
+    FOutputs[end.TaskIndex]->FinishFile();
+    const bool written = std::filesystem::exists(row.GIFPath);
+    // A stop ends the tasks not started yet too: nothing to tell of them.
+    if (FRun.Stopped() && !row.Started && !end.HadError && !written) return;
+    ShowStarted(row);
     if (end.HadError) {
-      FProgress.FileEnded("failed");
+      FProgress.FileEnded(row.Number, "failed");
       Report(row.Path, "conversion failed: " + end.ErrorText);
-      return false;
+    } else if (!end.Completed) {
+      FProgress.FileEnded(row.Number, FRun.Stopped() ? (written ? "stopped; the GIF keeps the frames converted so far"
+                                                                : "stopped before its first frame; no GIF")
+                                                     : "failed");
+      if (!FRun.Stopped()) Report(row.Path, "the conversion ended before the end of the video");
+    } else {
+      FProgress.FileEnded(row.Number, "done, " + std::to_string(row.Frames) + " frames");
+      row.Converted = true;
     }
-    if (FRun.Stopped()) {
-      FProgress.FileEnded(std::filesystem::exists(gifPath) ? "stopped; the GIF keeps the frames converted so far"
-                                                           : "stopped before its first frame; no GIF");
-      return false;
-    }
-    if (!end.Completed) {
-      FProgress.FileEnded("failed");
-      Report(row.Path, "the conversion ended before the end of the video");
-      return false;
-    }
-    FProgress.FileEnded("done, " + std::to_string(FRun.FramesWritten()) + " frames");
-    return true;
   }
 
   const TBatchOptions& FOptions;
   TBatchProgress& FProgress;
   FILE* FErrors;
-  // The output outlives the encoder: no task may deliver to an adapter that has gone.
-  TGIFOutput FOutput;
+  // The outputs outlive the encoder: no task may deliver to an adapter that has gone.
+  TGIFOutput FCheckOutput;  // named by the throw-away tasks that check a file
+  std::vector<std::unique_ptr<TGIFOutput>> FOutputs;  // of the encoder's tasks, by task index
   TFFEncoder FEncoder;
   TEncoderRun FRun;
   std::vector<TBatchRow> FRows;
+  std::vector<TBatchRow*> FTaskRows;  // the row of each of the encoder's tasks
 };
 
 }  // namespace

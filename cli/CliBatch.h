@@ -1,9 +1,10 @@
 // A batch converted from the command line, step for step as the window converts its list: each
 // video is checked and probed as when the window adds it (a file the engine cannot open is
 // reported and left out), the GIF names are given out for the whole batch, and the videos
-// convert one after another through the same task set-up and the same GIF output as the window's,
-// so their GIFs are byte for byte the window's. A file that fails is reported and the others
-// still convert.
+// convert through the same task set-up and the same GIF output as the window's, so their GIFs are
+// byte for byte the window's: one after another as the window converts them, or several at once
+// (each with its own task and GIF output) for batches of short files. A file that fails is
+// reported and the others still convert.
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,8 @@ struct TBatchOptions {
   std::string OutputFolder;
   std::string StartTime;  // "hh:mm:ss"; empty: from each video's start
   std::string EndTime;    // "hh:mm:ss"; empty: to each video's end
+  int Threads = 0;        // pictures reduced and compressed at once per file; 0: one per core
+  int Jobs = 1;           // files converted at once
 };
 
 enum TBatchStatus {
@@ -39,7 +42,7 @@ std::string PrepareOutputFolder(const std::string& folder);
 std::string LoadMediaLibraries();
 
 // Converts the videos; messages about failures go to errors, prefixed with the program's name.
-// When stop becomes true, the file in progress ends with the frames converted so far and the
+// When stop becomes true, the files in progress end with the frames converted so far and the
 // batch ends. The libraries must be loaded and the folder prepared.
 TBatchStatus ConvertBatch(const TBatchOptions& options, const std::vector<std::string>& videoPaths,
                           TBatchProgress& progress, FILE* errors, const std::atomic<bool>& stop);

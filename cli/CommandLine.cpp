@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace vidorant {
@@ -41,6 +42,16 @@ std::string TimeArgument(const std::string& option, const std::string& text) {
   return text;
 }
 
+// A count of threads or files: a whole number from 1 to MaxCount.
+int CountArgument(const std::string& option, const std::string& text) {
+  constexpr int MaxCount = 256;
+  if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }) ||
+      std::stoi(text) < 1 || std::stoi(text) > MaxCount)
+    throw ECommandLineError("the " + option + " count \"" + text + "\" is not a whole number from 1 to " +
+                            std::to_string(MaxCount));
+  return std::stoi(text);
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -71,6 +82,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.StartTime = TimeArgument("start", value());
     else if (argument == "--end")
       line.EndTime = TimeArgument("end", value());
+    else if (argument == "--threads")
+      line.Threads = CountArgument("--threads", value());
+    else if (argument == "--jobs")
+      line.Jobs = CountArgument("--jobs", value());
     else
       throw ECommandLineError("unknown option " + argument);
   }
@@ -83,7 +98,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: vidorant-cli [-s WxH] [-o DIR] [--start hh:mm:ss] [--end hh:mm:ss] FILE...\n"
+  return "Usage: vidorant-cli [-s WxH] [-o DIR] [--start hh:mm:ss] [--end hh:mm:ss] [--threads N]\n"
+         "                    [--jobs N] FILE...\n"
          "Converts each video FILE into an animated GIF of 10 pictures per second, the way the\n"
          "Vidorant window does, one file after another.\n"
          "\n"
@@ -92,6 +108,9 @@ std::string UsageText() {
          "                    else Documents/Vidorant/)\n"
          "  --start hh:mm:ss  convert from this time of each video (default: its start)\n"
          "  --end hh:mm:ss    convert up to this time of each video (default: its end)\n"
+         "  --threads N       reduce and compress N pictures of a file at once (default: one per\n"
+         "                    processor core); the GIF is the same with any N\n"
+         "  --jobs N          convert N files at once (default 1), for batches of short files\n"
          "  --help            show this text\n"
          "  --version         show the version of the conversion engine\n"
          "\n"
@@ -100,7 +119,7 @@ std::string UsageText() {
          "keeps (Vidorant/Options.ini in the user's configuration folder).\n"
          "Exit status: 0 when every file converted, 1 when a file failed, 2 when nothing could be\n"
          "converted (a wrong command line, an output folder that cannot be written, the media\n"
-         "libraries missing), 130 when stopped with Ctrl+C (the GIF of the file in progress keeps\n"
+         "libraries missing), 130 when stopped with Ctrl+C (the GIFs of the files in progress keep\n"
          "the frames converted so far).\n";
 }
 

@@ -1,5 +1,5 @@
 // The command line of vidorant-cli: vidorant-cli [-s WxH] [-o DIR] [--start hh:mm:ss]
-// [--end hh:mm:ss] FILE... Only its form is checked here; whether the files exist and convert is
+// [--end hh:mm:ss] [--threads N] [--jobs N] FILE... Only its form is checked here; whether the files exist and convert is
 // the batch's business.
 #pragma once
 
@@ -17,6 +17,8 @@ struct TCommandLine {
   std::string OutputFolder;  // empty when -o was not given
   std::string StartTime;     // "hh:mm:ss"; empty when not given
   std::string EndTime;       // "hh:mm:ss"; empty when not given
+  int Threads = 0;           // 0 when --threads was not given
+  int Jobs = 1;
   std::vector<std::string> Files;
 };
 

@@ -1,5 +1,7 @@
 #include "cli/EncoderRun.h"
 
+#include <algorithm>
+
 #include "platform/Synchronize.h"
 
 namespace vidorant {
@@ -10,15 +12,15 @@ constexpr uint32_t StopCheckMs = 100;  // how often a waiting run looks at the s
 
 }  // namespace
 
-TEncoderRun::TEncoderRun(TFFEncoder& encoder, TBatchProgress& progress) : FEncoder(encoder), FProgress(progress) {
+TEncoderRun::TEncoderRun(TFFEncoder& encoder, TProgressHandler onProgress, TTaskEndHandler onTaskEnd)
+    : FEncoder(encoder) {
   // Both events arrive on the main thread, inside the waits of Run.
-  FEncoder.OnProgress = [this](TObject*, PProgressInfo info) {
-    if (info->TaskIndex == 0) FFrames = info->CurrentFrame;
-    FProgress.FileProgress(*info);
-  };
-  FEncoder.OnTerminate = [this](TObject*, const TTerminateInfo& info) {
-    if (info.TaskIndex == 0) FFirstEnd = info;
-    if (info.TaskIndex < 0) FRunEnded.SetEvent();
+  FEncoder.OnProgress = [onProgress](TObject*, PProgressInfo info) { onProgress(*info); };
+  FEncoder.OnTerminate = [this, onTaskEnd](TObject*, const TTerminateInfo& info) {
+    if (info.TaskIndex >= 0)
+      onTaskEnd(info);
+    else
+      FRunEnded.SetEvent();
   };
 }
 
@@ -27,21 +29,18 @@ TEncoderRun::~TEncoderRun() {
   FEncoder.OnTerminate = nullptr;
 }
 
-TTerminateInfo TEncoderRun::Run(const std::atomic<bool>& stop) {
+void TEncoderRun::Run(const std::atomic<bool>& stop, int jobs) {
   FRunEnded.ResetEvent();
-  FFirstEnd = TTerminateInfo{};
-  FFrames = 0;
   FStopped = false;
-  FEncoder.StartTask(1);
+  FEncoder.StartTask(std::max(1, jobs));
   while (WaitServingSynchronize(FRunEnded, StopCheckMs) != TWaitResult::wrSignaled) {
     if (stop && !FStopped) {
       FStopped = true;
-      // Waits for the worker while serving its calls; the run's end still arrives after.
+      // Waits for the workers while serving their calls; the run's end still arrives after.
       FEncoder.StopTasks(true);
     }
   }
   FEncoder.ClearTasks();
-  return FFirstEnd;
 }
 
 }  // namespace vidorant

@@ -15,7 +15,7 @@
 
 namespace {
 
-// Set by Ctrl+C; the batch stops the file in progress, which keeps its GIF of the frames so far.
+// Set by Ctrl+C; the batch stops the files in progress, which keep their GIFs of the frames so far.
 std::atomic<bool> StopRequested{false};
 
 void OnInterrupt(int) { StopRequested = true; }
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
   options.OutputFolder = line.OutputFolder.empty() ? settings.OutputFolder : line.OutputFolder;
   options.StartTime = line.StartTime;
   options.EndTime = line.EndTime;
+  options.Threads = line.Threads;
+  options.Jobs = line.Jobs;
 
   if (const std::string reason = PrepareOutputFolder(options.OutputFolder); !reason.empty()) {
     Fail("cannot write into the output folder \"" + options.OutputFolder + "\": " + reason);
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &interrupt, nullptr);
   // A reader that went away must not end the program before the GIF in progress is saved.
   std::signal(SIGPIPE, SIG_IGN);
-  const auto progress = MakeBatchProgress(stdout, isatty(fileno(stdout)));
+  // The redrawn bar shows one file; files converting at once each get their own lines.
+  const auto progress = MakeBatchProgress(stdout, isatty(fileno(stdout)) && options.Jobs == 1);
   return ConvertBatch(options, line.Files, *progress, stderr, StopRequested);
 }

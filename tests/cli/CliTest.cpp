@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/wait.h>
 
 namespace vidorant::testing {
@@ -144,6 +145,35 @@ TEST_F(CliTest, SettingsFileGivesTheDefaultsAndTheCommandLineOverridesThem) {
   FramesOf(Home.File("stored/first(1).gif"), 64, 48);
 }
 
+// Pictures reduced on several threads and files converted at once write the same bytes as one
+// thread converting one file after another, and each file's lines still say how it ended.
+TEST_F(CliTest, ThreadsAndJobsChangeNoByteOfTheGIFs) {
+  const std::string third = MakeTestVideo(Videos.Path(), "third", [] { auto r = Mp4Recipe(); r.FrameCount = 30; return r; }());
+  const std::vector<std::string> videos = {Mp4, Mkv, third};
+  const std::string baseline = Home.File("one");
+  ASSERT_EQ(Run({"-o", baseline, "--threads", "1", "--jobs", "1", Mp4, Mkv, third}).Status, 0);
+  const std::set<std::string> names = {"first.gif", "second.gif", "third.gif"};
+  int runs = 0;
+  for (const std::vector<std::string>& flags : std::vector<std::vector<std::string>>{
+           {"--threads", "2"}, {"--threads", "8"}, {"--jobs", "3", "--threads", "1"}, {"--jobs", "3"}}) {
+    const std::string out = Home.File("run" + std::to_string(++runs));
+    std::vector<std::string> arguments = {"-o", out};
+    arguments.insert(arguments.end(), flags.begin(), flags.end());
+    arguments.insert(arguments.end(), videos.begin(), videos.end());
+    const TCliResult run = Run(arguments);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_THAT(run.Out, HasSubstr("3 of 3 files converted"));
+    for (int number = 1; number <= 3; ++number) {
+      EXPECT_THAT(run.Out, HasSubstr("[" + std::to_string(number) + "/3] " + std::filesystem::path(videos[number - 1]).filename().string() + " -> "));
+      EXPECT_THAT(run.Out, HasSubstr("[" + std::to_string(number) + "/3] done, " + (number == 3 ? "13" : "21") + " frames"));
+    }
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) written.insert(entry.path().filename().string());
+    EXPECT_EQ(written, names) << out;
+    for (const std::string& name : names) EXPECT_EQ(ReadBytes(out + "/" + name), ReadBytes(baseline + "/" + name)) << out << name;
+  }
+}
+
 TEST_F(CliTest, UnusableCommandLinesAndFoldersStopBeforeAnyConversion) {
   const std::string file = Home.File("plain-file");
   std::ofstream(file) << "x";
@@ -159,6 +189,8 @@ TEST_F(CliTest, UnusableCommandLinesAndFoldersStopBeforeAnyConversion) {
       {{"--start", "0:01:00", Mp4}, 2, "is not hh:mm:ss"},
       {{"--start", "00:00:02", "--end", "00:00:01", Mp4}, 2, "before the start time"},
       {{}, 2, "no video file given"},
+      {{"--jobs", "0", Mp4}, 2, "the --jobs count \"0\" is not a whole number from 1 to 256"},
+      {{"--threads", "x", Mp4}, 2, "the --threads count \"x\" is not a whole number from 1 to 256"},
   };
   for (const TCase& c : cases) {
     const TCliResult run = Run(c.Arguments);

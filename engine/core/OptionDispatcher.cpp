@@ -54,7 +54,7 @@ const TTaskOptions::THandlers& TTaskOptions::Handlers() {
       if (!v.empty()) t.FState.FormatName = v;
     });
     Add(m, {"map"}, [](T& t, S, S v) { t.FState.StreamMaps.push_back(ParseStreamMap(v)); });
-    Add(m, {"map_meta_data"}, [](T& t, S, S v) {
+    Add(m, {"map_meta_data", "map_metadata"}, [](T& t, S, S v) {
       const TMetaDataMap map = ParseMetaDataMap(v);
       auto either = [&](char type) { return map.Out.Type == type || map.In.Type == type; };
       if (either('g')) t.FState.MetadataGlobalAutoCopy = false;

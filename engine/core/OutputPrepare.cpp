@@ -7,6 +7,7 @@
 
 #include "engine/core/FFmpegException.h"
 #include "engine/core/InputSet.h"
+#include "engine/core/MetadataMaps.h"
 #include "engine/core/TaskOptions.h"
 #include "engine/runtime/AVCodecStubs.h"
 #include "engine/runtime/AVErrorText.h"
@@ -36,10 +37,14 @@ const char* TypeName(AVMediaType type) {
 
 // What a run cannot do yet, refused before anything is opened.
 void RefuseUnavailable(const TOptionState& opt, bool joining) {
-  if (!opt.MetaDataMaps.empty()) throw FFmpegException("Metadata maps (map_meta_data) are not available yet");
-  if (!opt.ChapterMaps.empty()) throw FFmpegException("Chapter maps (map_chapters) are not available yet");
   if (joining) throw FFmpegException("Joining inputs into one output file is not available yet");
   if (opt.VStatsFileName) throw FFmpegException("Video statistics files (vstats) are not available yet");
+}
+
+std::vector<TMetadataInput> MetadataInputs(const TInputSet& inputSet) {
+  std::vector<TMetadataInput> inputs;
+  for (int i = 0; i < inputSet.Count(); ++i) inputs.push_back({inputSet.File(i).Context.get(), inputSet.File(i).TsOffset});
+  return inputs;
 }
 
 void RefuseCopy(const TOutputStream& os, const TOptionState& opt, TDecodedFrameUsers users) {
@@ -280,6 +285,10 @@ void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet
   for (TInputStreamState& ist : inputs)
     if (ist.DecodingNeeded && !ist.DecoderOpen) OpenDecoder(ist, options, codecs);
   for (TOutputStream* os : streams) MakeBitstreamFilters(*os);
+  std::vector<AVFormatContext*> contexts;
+  for (const auto& file : FFiles) contexts.push_back(file->Context.get());
+  CopyMetadataAndChapters(opt, MetadataInputs(inputSet), contexts,
+                          [&options](TLogLevel level, const std::string& text) { options.Log(level, text); });
 
   for (int i = 0; i < Count(); ++i) {
     TOutputFile& file = *FFiles[i];

@@ -71,9 +71,9 @@ public:
   // The transcode start, after the mapping set every stream's Source and Sync: the codec set-up
   // of each output stream (copy or encoding; scalers, filter graphs, bitstream filters), the
   // opening of every encoder, then of the decoder of every input stream that needs one (listed
-  // in codecs), and every header. Raises FFmpegException with the fixed texts, and with a text of
-  // its own for what a run cannot do yet (audio and subtitle encoding, two-pass encoding,
-  // metadata and chapter maps), before any codec is opened or header written.
+  // in codecs), the inputs' tags and chapters (MetadataMaps.h), and every header. Raises
+  // FFmpegException with the fixed texts, and with a text of its own for what a run cannot do yet
+  // (audio and subtitle encoding, two-pass encoding), before any codec is opened or header written.
   void Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters);
 

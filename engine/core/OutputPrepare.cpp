@@ -9,6 +9,7 @@
 #include "engine/core/InputSet.h"
 #include "engine/core/MetadataMaps.h"
 #include "engine/core/TaskOptions.h"
+#include "engine/core/TwoPass.h"
 #include "engine/runtime/AVCodecStubs.h"
 #include "engine/runtime/AVErrorText.h"
 #include "engine/runtime/AVFormatStubs.h"
@@ -38,7 +39,6 @@ const char* TypeName(AVMediaType type) {
 // What a run cannot do yet, refused before anything is opened.
 void RefuseUnavailable(const TOptionState& opt, bool joining) {
   if (joining) throw FFmpegException("Joining inputs into one output file is not available yet");
-  if (opt.VStatsFileName) throw FFmpegException("Video statistics files (vstats) are not available yet");
 }
 
 std::vector<TMetadataInput> MetadataInputs(const TInputSet& inputSet) {
@@ -147,12 +147,8 @@ void SetUpVideoEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOp
 }
 
 void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions& options) {
-  const AVCodecContext* enc = os.Encoder.get();
   switch (os.Kind) {
     case TStreamKind::Video:
-      if (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))
-        throw FFmpegException(Format("Two-pass encoding (pass %d) is not available yet (output stream #%d.%d)",
-                                     (enc->flags & AV_CODEC_FLAG_PASS1) ? 1 : 2, os.File, os.Index));
       SetUpVideoEncoding(os, ist, options);
       return;
     case TStreamKind::Audio:
@@ -166,18 +162,25 @@ void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions
   }
 }
 
-void OpenEncoder(TOutputStream& os, const TTaskOptions& options, TOpenCodecs& codecs, TRunCounters& counters) {
+// position: the stream's place among all output streams of the task, which names its two-pass log.
+void OpenEncoder(TOutputStream& os, int position, const TTaskOptions& options, TOpenCodecs& codecs,
+                 TRunCounters& counters) {
   AVCodecContext* enc = os.Encoder.get();
   const char* type = TypeName(enc->codec_type);
   if (!os.Codec)
     Fail(options, Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", enc->codec_id, os.File,
                          os.Index, type));
   TDictionary privateOptions = options.PrivateCodecOptions(os.Codec, AV_OPT_FLAG_ENCODING_PARAM);
-  if (codecs.Open(TCodecRole::Encoder, enc, os.Codec, privateOptions.Address()) < 0)
+  os.PassLog = PrepareTwoPass(enc, os.Codec, TwoPassLogName(options.State().PassLogFileName, position),
+                              privateOptions.Address());
+  if (codecs.Open(TCodecRole::Encoder, enc, os.Codec, privateOptions.Address()) < 0) {
+    // Only an encoder that opened is closed by the list, which frees what it was handed.
+    ff::av_freep(&enc->stats_in);
     Fail(options, Format("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
                          "such as bit_rate, rate, width or height. Please check error log message to find out "
                          "more detail information.",
                          os.File, os.Index, type));
+  }
   counters.HeaderBytes += enc->extradata_size;
   if (ff::avcodec_parameters_from_context(os.Stream->codecpar, enc) < 0)
     Fail(options, Format("Cannot pass the encoder's parameters to output stream #%d.%d", os.File, os.Index));
@@ -280,8 +283,8 @@ void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet
       SetUpEncoding(*os, ist, options);
   }
 
-  for (TOutputStream* os : streams)
-    if (os->EncodingNeeded) OpenEncoder(*os, options, codecs, counters);
+  for (size_t i = 0; i < streams.size(); ++i)
+    if (streams[i]->EncodingNeeded) OpenEncoder(*streams[i], static_cast<int>(i), options, codecs, counters);
   for (TInputStreamState& ist : inputs)
     if (ist.DecodingNeeded && !ist.DecoderOpen) OpenDecoder(ist, options, codecs);
   for (TOutputStream* os : streams) MakeBitstreamFilters(*os);

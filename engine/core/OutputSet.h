@@ -73,7 +73,7 @@ public:
   // opening of every encoder, then of the decoder of every input stream that needs one (listed
   // in codecs), the inputs' tags and chapters (MetadataMaps.h), and every header. Raises
   // FFmpegException with the fixed texts, and with a text of its own for what a run cannot do yet
-  // (audio and subtitle encoding, two-pass encoding), before any codec is opened or header written.
+  // (audio and subtitle encoding), before any codec is opened or header written.
   void Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters);
 

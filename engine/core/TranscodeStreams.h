@@ -11,6 +11,7 @@
 #include "engine/core/FrameRateSync.h"
 #include "engine/core/OptionState.h"
 #include "engine/core/StreamKind.h"
+#include "engine/core/TwoPass.h"
 #include "engine/core/VideoFilterGraph.h"
 #include "engine/core/VideoScaler.h"
 #include "engine/runtime/EngineIO.h"
@@ -57,6 +58,9 @@ struct TOutputStream {
   std::vector<int64_t> ForcedKeyFrames;         // encoder time base, ascending
   size_t NextForcedKeyFrame = 0;
   float LastQuality = 0;                        // the encoder's last quality (lambda units)
+
+  // The first pass's statistics log, appended to after every packet; null in other runs.
+  std::unique_ptr<TTwoPassLog> PassLog;
 
   // Stream copy: copying begins at a key frame unless copyinkf says otherwise.
   bool KeyFrameCopied = false;

@@ -32,6 +32,7 @@ void LogVideoPathLine(const TVideoPathEnv& env, TLogLevel level, const std::stri
 TVideoEncoding::TVideoEncoding(const TVideoPathEnv& env)
     : FEnv(env), FFrame(ff::av_frame_alloc()), FPacket(ff::av_packet_alloc()) {
   if (!FFrame || !FPacket) throw FFmpegException("Video encoding failed");
+  if (env.Options && env.Options->VStatsFileName) FStats = std::make_unique<TVideoStats>(*env.Options->VStatsFileName);
 }
 
 void TVideoEncoding::Emit(TOutputStream& output, const AVFrame& picture, const AVFrame& source, int count) {
@@ -106,6 +107,8 @@ void TVideoEncoding::Drain(TOutputStream& output) {
 
 void TVideoEncoding::Encode(TOutputStream& output, const AVFrame* frame) {
   AVCodecContext* encoder = output.Encoder.get();
+  // The output's frame number counts a frame once it went through, after this call.
+  const int32_t framesSent = output.FrameNumber + (frame ? 1 : 0);
   int code = ff::avcodec_send_frame(encoder, frame);
   // Every send is followed by receiving all that is ready, so the encoder has room again; an
   // encoder that already ended (a second drain) has nothing more to give.
@@ -114,11 +117,11 @@ void TVideoEncoding::Encode(TOutputStream& output, const AVFrame* frame) {
     code = ff::avcodec_receive_packet(encoder, FPacket.get());
     if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return;
     if (code < 0) EncodingFailed();
-    WritePacket(output);
+    WritePacket(output, framesSent);
   }
 }
 
-void TVideoEncoding::WritePacket(TOutputStream& output) {
+void TVideoEncoding::WritePacket(TOutputStream& output, int32_t framesSent) {
   AVPacket& packet = *FPacket;
   size_t statsSize = 0;
   // The quality (lambda units) comes first in the encoder's statistics.
@@ -128,6 +131,8 @@ void TVideoEncoding::WritePacket(TOutputStream& output) {
   ff::av_packet_rescale_ts(&packet, output.Encoder->time_base, output.Stream->time_base);
   packet.stream_index = output.Stream->index;
   if (FEnv.Counters) FEnv.Counters->VideoBytes += packet.size;
+  // Read before the writer takes the packet's data.
+  if (FStats) AppendVideoStats(output, packet, framesSent);
   if (packet.pts != AV_NOPTS_VALUE)
     output.LastPts = std::max(output.LastPts, packet.pts + std::max<int64_t>(packet.duration, 0));
   // The packet is ours again after the write, whatever the writer did with its data.
@@ -136,6 +141,30 @@ void TVideoEncoding::WritePacket(TOutputStream& output) {
     ~TUnref() { ff::av_packet_unref(Packet); }
   } unref{&packet};
   if (FEnv.Write) FEnv.Write(output, packet);
+  // The statistics of the encode that gave this packet, for the second pass.
+  if (output.PassLog) output.PassLog->Append(output.Encoder->stats_out);
+}
+
+void TVideoEncoding::AppendVideoStats(const TOutputStream& output, const AVPacket& packet, int32_t framesSent) {
+  const AVCodecContext* encoder = output.Encoder.get();
+  TVideoStatsEntry entry;
+  entry.FrameNumber = framesSent;
+  entry.Quality = output.LastQuality;
+  entry.Width = encoder->width;
+  entry.Height = encoder->height;
+  entry.FrameSize = packet.size;
+  entry.VideoBytes = FEnv.Counters ? FEnv.Counters->VideoBytes : packet.size;
+  entry.TimeBase = encoder->time_base;
+  entry.PictureType = (packet.flags & AV_PKT_FLAG_KEY) ? 'I' : '?';
+  // The encoder's statistics: quality (le32), picture type, error count, two reserved bytes,
+  // then one le64 sum of squared errors per plane.
+  size_t size = 0;
+  if (const uint8_t* stats = ff::av_packet_get_side_data(&packet, AV_PKT_DATA_QUALITY_STATS, &size); stats && size >= 5) {
+    entry.PictureType = ff::av_get_picture_type_char(static_cast<AVPictureType>(stats[4]));
+    entry.Psnr = (encoder->flags & AV_CODEC_FLAG_PSNR) && size >= 16 && stats[5] > 0;
+    if (entry.Psnr) entry.Error = static_cast<double>(AV_RL64(stats + 8));
+  }
+  FStats->Append(entry);
 }
 
 }  // namespace vidorant

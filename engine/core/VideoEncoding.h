@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/core/VideoPath.h"
+#include "engine/core/VideoStats.h"
 #include "engine/runtime/FFPtr.h"
 
 namespace vidorant {
@@ -36,9 +37,12 @@ private:
   void Offer(const AVFrame& frame, int32_t frameNumber, int64_t timestamp, bool hookConverted);
   // Sends the frame (null: the end of input) and writes every packet the encoder has ready.
   void Encode(TOutputStream& output, const AVFrame* frame);
-  void WritePacket(TOutputStream& output);
+  // framesSent: the frames the encoder was given so far, the one that made the packet included.
+  void WritePacket(TOutputStream& output, int32_t framesSent);
+  void AppendVideoStats(const TOutputStream& output, const AVPacket& packet, int32_t framesSent);
 
   const TVideoPathEnv& FEnv;
+  std::unique_ptr<TVideoStats> FStats;  // with a statistics file name in the options
   TFramePtr FFrame;    // the frame being emitted: a reference to the picture with its own props
   TPacketPtr FPacket;  // the packet being written
 };

@@ -480,12 +480,6 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
        "Audio encoding is not available yet (output stream #0.1); copy the audio or leave it out"},
       {{{"an", ""}}, "out.mkv", PrepareRaises,
        "Subtitle encoding is not available yet (output stream #0.1); copy the subtitles or leave them out"},
-      {{{"pass", "1"}, {"an", ""}, {"sn", ""}}, "out.mkv", PrepareRaises,
-       "Two-pass encoding (pass 1) is not available yet (output stream #0.0)"},
-      {{{"pass", "2"}, {"an", ""}, {"sn", ""}}, "out.mkv", PrepareRaises,
-       "Two-pass encoding (pass 2) is not available yet (output stream #0.0)"},
-      {{{"vstats", ""}, {"an", ""}, {"sn", ""}}, "out.mkv", PrepareRaises,
-       "Video statistics files (vstats) are not available yet"},
       {{{"f", "rawrgb"}, {"vcodec", "rawvideo"}}, "adapter=none", PrepareRaises,
        "Could not write header for output file #0 (incorrect codec parameters ?)"},
   };

@@ -8,6 +8,7 @@
 #include "engine/core/FFmpegException.h"
 #include "engine/core/InputSet.h"
 #include "engine/core/MetadataMaps.h"
+#include "engine/core/RtpDescription.h"
 #include "engine/core/TaskOptions.h"
 #include "engine/core/TwoPass.h"
 #include "engine/runtime/AVCodecStubs.h"
@@ -303,6 +304,13 @@ void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet
       rc = file.EngineFormat->WriteHeader(oc);
     if (rc < 0) Fail(options, Format("Could not write header for output file #%d (incorrect codec parameters ?)", i));
     file.HeaderWritten = true;
+  }
+  if (AllOutputsAreRtp(contexts)) {
+    int rc = 0;
+    if (const std::optional<std::string> sdp = RtpSessionDescription(contexts, &rc))
+      options.Log(llInfo, "SDP:\r\n" + *sdp);
+    else
+      options.Log(llWarning, FormatAVError("Cannot describe the RTP session", rc));
   }
 }
 

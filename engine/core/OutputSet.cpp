@@ -78,8 +78,6 @@ bool ChooseFormat(const std::string& name, const std::string& fileName, const st
       return false;
     }
   }
-  if (chosen.Library && std::string(chosen.Library->name) == "rtp")
-    throw FFmpegException("RTP outputs are not available yet");
   return true;
 }
 

@@ -54,7 +54,7 @@ public:
   // Returns the new number of output files, or -1 with error set (nothing is kept then; a stream
   // that cannot be made is such a failure, "new_video_stream fail: ..."). Raises FFmpegException
   // when no context can be allocated and for the outputs the engine cannot write (feed server,
-  // RTP, joined inputs).
+  // joined inputs).
   int Add(const std::string& fileName, bool join, TTaskOptions& options, const TInputSet& inputs,
           std::string& error);
   // NewVideoStream, NewAudioStream, NewSubtitleStream: one more stream of the kind in the file.
@@ -71,9 +71,10 @@ public:
   // The transcode start, after the mapping set every stream's Source and Sync: the codec set-up
   // of each output stream (copy or encoding; scalers, filter graphs, bitstream filters), the
   // opening of every encoder, then of the decoder of every input stream that needs one (listed
-  // in codecs), the inputs' tags and chapters (MetadataMaps.h), and every header. Raises
-  // FFmpegException with the fixed texts, and with a text of its own for what a run cannot do yet
-  // (audio and subtitle encoding), before any codec is opened or header written.
+  // in codecs), the inputs' tags and chapters (MetadataMaps.h), and every header; when every
+  // output is an RTP stream, the session description is logged. Raises FFmpegException with the
+  // fixed texts, and with a text of its own for what a run cannot do yet (audio and subtitle
+  // encoding), before any codec is opened or header written.
   void Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters);
 

@@ -475,7 +475,6 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
       {{{"vcodec", "nosuch"}}, "out.mkv", AddFails, "new_video_stream fail: Unknown encoder 'nosuch'"},
       {{}, "joined.mkv", AddRaises, "Joining inputs into one output file is not available yet", true},
       {{{"f", "ffm"}}, "out.ffm", AddRaises, "Output format 'ffm' (feed server) is not available in this version"},
-      {{{"f", "rtp"}}, "rtp://127.0.0.1:5004", AddRaises, "RTP outputs are not available yet"},
       {{{"acodec", "pcm_s16le"}, {"sn", ""}}, "out.mkv", PrepareRaises,
        "Audio encoding is not available yet (output stream #0.1); copy the audio or leave it out"},
       {{{"an", ""}}, "out.mkv", PrepareRaises,

@@ -37,11 +37,6 @@ const char* TypeName(AVMediaType type) {
   return name ? name : "unknown";
 }
 
-// What a run cannot do yet, refused before anything is opened.
-void RefuseUnavailable(const TOptionState& opt, bool joining) {
-  if (joining) throw FFmpegException("Joining inputs into one output file is not available yet");
-}
-
 std::vector<TMetadataInput> MetadataInputs(const TInputSet& inputSet) {
   std::vector<TMetadataInput> inputs;
   for (int i = 0; i < inputSet.Count(); ++i) inputs.push_back({inputSet.File(i).Context.get(), inputSet.File(i).TsOffset});
@@ -94,12 +89,20 @@ AVRational CopyTimeBase(const AVStream* source, bool copyTimeBase) {
   return reduced;
 }
 
+// ownsStream: false for a joined input's record, whose stream already took the first input's.
 void SetUpCopy(TOutputStream& os, const TOutputFile& file, const TInputStreamState& ist, const TOptionState& opt,
-               TDecodedFrameUsers users) {
+               TDecodedFrameUsers users, bool ownsStream) {
   RefuseCopy(os, opt, users);
   const AVCodecParameters* source = ist.Stream->codecpar;
   if (static_cast<int64_t>(source->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE > INT_MAX)
     throw FFmpegException("icodec.extradata_size is invalid (too large)");
+  os.EncodingNeeded = false;
+  if (!ownsStream) {
+    if (ff::avcodec_parameters_to_context(os.Encoder.get(), source) < 0)
+      throw FFmpegException("avcodec_parameters_copy failed");
+    os.Encoder->time_base = os.Stream->time_base;
+    return;
+  }
   AVCodecParameters* par = os.Stream->codecpar;
   const uint32_t forcedTag = os.Encoder->codec_tag;
   if (ff::avcodec_parameters_copy(par, source) < 0) throw FFmpegException("avcodec_parameters_copy failed");
@@ -110,7 +113,6 @@ void SetUpCopy(TOutputStream& os, const TOutputFile& file, const TInputStreamSta
   // time base and kind from it as from an encoder's.
   if (ff::avcodec_parameters_to_context(os.Encoder.get(), par) < 0) throw FFmpegException("avcodec_parameters_copy failed");
   os.Encoder->time_base = timeBase;
-  os.EncodingNeeded = false;
 }
 
 // The scaler flags of the generic store's scaler options (sws_flags), else the state's.
@@ -164,8 +166,9 @@ void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions
 }
 
 // position: the stream's place among all output streams of the task, which names its two-pass log.
+// ownsStream: false for a joined input's record: the stream keeps what its header was written with.
 void OpenEncoder(TOutputStream& os, int position, const TTaskOptions& options, TOpenCodecs& codecs,
-                 TRunCounters& counters) {
+                 TRunCounters& counters, bool ownsStream) {
   AVCodecContext* enc = os.Encoder.get();
   const char* type = TypeName(enc->codec_type);
   if (!os.Codec)
@@ -183,6 +186,7 @@ void OpenEncoder(TOutputStream& os, int position, const TTaskOptions& options, T
                          os.File, os.Index, type));
   }
   counters.HeaderBytes += enc->extradata_size;
+  if (!ownsStream) return;
   if (ff::avcodec_parameters_from_context(os.Stream->codecpar, enc) < 0)
     Fail(options, Format("Cannot pass the encoder's parameters to output stream #%d.%d", os.File, os.Index));
   os.Stream->time_base = enc->time_base;
@@ -233,7 +237,7 @@ void SetFilterArguments(AVBSFContext* bsf, const std::string& filterName, const 
 
 // One filter context per entry, chained: each takes what the one before gives out. The stream
 // then declares what the last one gives out, so the header matches the packets.
-void MakeBitstreamFilters(TOutputStream& os) {
+void MakeBitstreamFilters(TOutputStream& os, bool ownsStream) {
   const AVCodecParameters* params = os.Stream->codecpar;
   AVRational timeBase = os.Stream->time_base;
   for (const TBitstreamFilterEntry& entry : os.BitstreamFilterEntries) {
@@ -254,7 +258,7 @@ void MakeBitstreamFilters(TOutputStream& os) {
     timeBase = bsf->time_base_out;
     os.BitstreamFilters.push_back(std::move(bsf));
   }
-  if (!os.BitstreamFilters.empty() && ff::avcodec_parameters_copy(os.Stream->codecpar, params) < 0)
+  if (ownsStream && !os.BitstreamFilters.empty() && ff::avcodec_parameters_copy(os.Stream->codecpar, params) < 0)
     throw FFmpegException("Could not alloc bitstream filter");
 }
 
@@ -263,32 +267,36 @@ void MakeBitstreamFilters(TOutputStream& os) {
 void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                          TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters) {
   const TOptionState& opt = options.State();
-  RefuseUnavailable(opt, FJoining);
   // The decoders live in the input set, made when each input was opened.
   const std::vector<TInputStreamCodec>& made = inputSet.StreamCodecs();
   for (size_t i = 0; i < inputs.size() && i < made.size(); ++i) {
     if (!inputs[i].Decoder) inputs[i].Decoder = made[i].Context.get();
     if (!inputs[i].DecoderCodec) inputs[i].DecoderCodec = made[i].Decoder;
   }
+  // When joining, the streams take the first input's parameters; the later inputs' records are
+  // set up alike now and their encoders opened when their input begins to play.
   const std::vector<TOutputStream*> streams = Streams();
-  for (TOutputStream* os : streams) {
-    if (os->Source < 0 || os->Source >= static_cast<int>(inputs.size()))
-      throw FFmpegException(Format("Output stream #%d.%d has no input stream", os->File, os->Index));
-    TInputStreamState& ist = inputs[os->Source];
-    if (opt.MetadataStreamsAutoCopy)
-      ff::av_dict_copy(&os->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
-    os->Stream->disposition = ist.Stream->disposition;
-    if (os->StreamCopy)
-      SetUpCopy(*os, File(os->File), ist, opt, users);
-    else
-      SetUpEncoding(*os, ist, options);
+  const std::vector<TOutputStream*> later = FJoined.LaterStreams();
+  for (const bool ownsStream : {true, false}) {
+    for (TOutputStream* os : ownsStream ? streams : later) {
+      if (os->Source < 0 || os->Source >= static_cast<int>(inputs.size()))
+        throw FFmpegException(Format("Output stream #%d.%d has no input stream", os->File, os->Index));
+      TInputStreamState& ist = inputs[os->Source];
+      if (ownsStream && opt.MetadataStreamsAutoCopy)
+        ff::av_dict_copy(&os->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+      if (ownsStream) os->Stream->disposition = ist.Stream->disposition;
+      if (os->StreamCopy)
+        SetUpCopy(*os, File(os->File), ist, opt, users, ownsStream);
+      else
+        SetUpEncoding(*os, ist, options);
+    }
   }
 
   for (size_t i = 0; i < streams.size(); ++i)
-    if (streams[i]->EncodingNeeded) OpenEncoder(*streams[i], static_cast<int>(i), options, codecs, counters);
+    if (streams[i]->EncodingNeeded) OpenEncoder(*streams[i], static_cast<int>(i), options, codecs, counters, true);
   for (TInputStreamState& ist : inputs)
     if (ist.DecodingNeeded && !ist.DecoderOpen) OpenDecoder(ist, options, codecs);
-  for (TOutputStream* os : streams) MakeBitstreamFilters(*os);
+  for (TOutputStream* os : streams) MakeBitstreamFilters(*os, true);
   std::vector<AVFormatContext*> contexts;
   for (const auto& file : FFiles) contexts.push_back(file->Context.get());
   CopyMetadataAndChapters(opt, MetadataInputs(inputSet), contexts,
@@ -311,6 +319,14 @@ void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet
       options.Log(llInfo, "SDP:\r\n" + *sdp);
     else
       options.Log(llWarning, FormatAVError("Cannot describe the RTP session", rc));
+  }
+}
+
+void TOutputSet::OpenJoinedSet(int input, const TTaskOptions& options, TOpenCodecs& codecs, TRunCounters& counters) {
+  for (TOutputStream* os : JoinedSet(input)) {
+    // A joined output is the task's only file, so a stream's index is its place among them all.
+    if (os->EncodingNeeded) OpenEncoder(*os, os->Index, options, codecs, counters, false);
+    MakeBitstreamFilters(*os, false);
   }
 }
 

@@ -104,12 +104,14 @@ TOutputFormatContextPtr AllocContext(const TChosenFormat& chosen, const std::str
 // Which kinds of stream the output gets: those the format (wanted, on entry) or the options ask
 // for, and, when there are inputs, only those some input can feed; the disabling options have
 // the last word.
-bool WantedStreams(const TOptionState& opt, const TInputSet& inputs, TPerKind<bool>& wanted, std::string& error) {
+// inspected: the inputs looked at (a joined output is made for its first input).
+bool WantedStreams(const TOptionState& opt, const TInputSet& inputs, int inspected, TPerKind<bool>& wanted,
+                   std::string& error) {
   for (TStreamKind kind : CodedStreamKinds)
     wanted[kind] = wanted[kind] || opt.StreamCopy[kind] || opt.CodecNames[kind].has_value();
-  if (inputs.Count() > 0) {
+  if (inspected > 0) {
     TPerKind<bool> fed{false};
-    for (int i = 0; i < inputs.Count(); ++i) {
+    for (int i = 0; i < inspected; ++i) {
       const AVFormatContext* ic = inputs.File(i).Context.get();
       for (unsigned s = 0; s < ic->nb_streams; ++s) {
         const AVMediaType type = ic->streams[s]->codecpar->codec_type;
@@ -210,7 +212,12 @@ int TOutputSet::Add(const std::string& fileName, bool join, TTaskOptions& option
     error = "Cannot join more than one output file.";
     return -1;
   }
-  if (join && inputs.Count() >= 2) throw FFmpegException("Joining inputs into one output file is not available yet");
+  const bool joining = join && inputs.Count() >= 2;
+  // The inputs play into this output only: an output before it would get no trailer.
+  if (joining && Count() > 0) {
+    error = "Cannot join inputs into an output file that follows another one.";
+    return -1;
+  }
   // Consumed even when the output fails: it was given for this output only.
   const std::string formatName = std::exchange(opt.FormatName, std::string());
   if (Count() >= FCapacity) {
@@ -236,7 +243,7 @@ int TOutputSet::Add(const std::string& fileName, bool join, TTaskOptions& option
 
   TPerKind<bool> wanted{false};
   for (TStreamKind kind : CodedStreamKinds) wanted[kind] = DefaultCodec(*file, kind) != AV_CODEC_ID_NONE;
-  if (!WantedStreams(opt, inputs, wanted, error)) return -1;
+  if (!WantedStreams(opt, inputs, joining ? 1 : inputs.Count(), wanted, error)) return -1;
   for (TStreamKind kind : CodedStreamKinds) {
     if (!wanted[kind]) continue;
     try {
@@ -277,6 +284,7 @@ int TOutputSet::Add(const std::string& fileName, bool join, TTaskOptions& option
   opt.StreamIdMap.clear();
   opt.ForcedKeyFrames.clear();
   FFiles.push_back(std::move(file));
+  FJoining = joining;
   return Count();
 }
 
@@ -303,7 +311,18 @@ int64_t TOutputSet::FirstOutputSize() const {
   return size >= 0 ? size : std::max<int64_t>(0, ff::avio_seek(pb, 0, SEEK_CUR));
 }
 
+void TOutputSet::MakeJoinedSets(int inputCount) {
+  if (!FJoining || FFiles.empty() || FJoined.Made(*FFiles.front(), inputCount)) return;
+  FJoined.MakeSets(*FFiles.front(), inputCount);
+}
+
+std::vector<TOutputStream*> TOutputSet::JoinedSet(int input) const {
+  return FFiles.empty() ? std::vector<TOutputStream*>{} : FJoined.Set(*FFiles.front(), input);
+}
+
 void TOutputSet::Clear() {
+  // The later sets' records point at the files' streams.
+  FJoined.Clear();
   for (auto& file : FFiles) CloseOutputFile(*file);
   FFiles.clear();
   FJoining = false;

@@ -10,6 +10,7 @@
 // deletes each output file that is still empty.
 #pragma once
 
+#include "engine/core/JoinedInputs.h"
 #include "engine/core/OpenCodecs.h"
 #include "engine/core/StreamKind.h"
 #include "engine/core/TranscodeStreams.h"
@@ -54,7 +55,8 @@ public:
   // Returns the new number of output files, or -1 with error set (nothing is kept then; a stream
   // that cannot be made is such a failure, "new_video_stream fail: ..."). Raises FFmpegException
   // when no context can be allocated and for the outputs the engine cannot write (feed server,
-  // joined inputs).
+  // joined inputs after another output). join with two or more inputs: the inputs play one after
+  // the other into this output, whose streams are those the first input can feed.
   int Add(const std::string& fileName, bool join, TTaskOptions& options, const TInputSet& inputs,
           std::string& error);
   // NewVideoStream, NewAudioStream, NewSubtitleStream: one more stream of the kind in the file.
@@ -67,6 +69,18 @@ public:
   // All streams of all files, in file order then stream order.
   std::vector<TOutputStream*> Streams() const;
   bool Joining() const { return FJoining; }
+
+  // Join mode: a set of stream records for every input after the first, copies of the output's
+  // own records (which serve the first input); nothing when not joining or when made already.
+  void MakeJoinedSets(int inputCount);
+  // The records that serve the input when joining (input 0: the output's own).
+  std::vector<TOutputStream*> JoinedSet(int input) const;
+  // Which input the record serves when joining; 0 otherwise.
+  int InputServed(const TOutputStream* stream) const { return FJoined.InputServed(stream); }
+  // When the input begins to play: opens the encoders of its set (the output's streams keep the
+  // parameters their header was written with) and makes its bitstream filters. Raises as the
+  // encoder opening of Prepare.
+  void OpenJoinedSet(int input, const TTaskOptions& options, TOpenCodecs& codecs, TRunCounters& counters);
 
   // The transcode start, after the mapping set every stream's Source and Sync: the codec set-up
   // of each output stream (copy or encoding; scalers, filter graphs, bitstream filters), the
@@ -111,6 +125,7 @@ private:
   TIOTimeout& FTimeout;
   std::vector<std::unique_ptr<TOutputFile>> FFiles;
   bool FJoining = false;
+  TJoinedInputs FJoined;
 };
 
 }  // namespace vidorant

@@ -470,10 +470,8 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
     const char* Name;
     TStage Stage;
     const char* Expected;
-    bool Join = false;  // of two inputs
   } cases[] = {
       {{{"vcodec", "nosuch"}}, "out.mkv", AddFails, "new_video_stream fail: Unknown encoder 'nosuch'"},
-      {{}, "joined.mkv", AddRaises, "Joining inputs into one output file is not available yet", true},
       {{{"f", "ffm"}}, "out.ffm", AddRaises, "Output format 'ffm' (feed server) is not available in this version"},
       {{{"acodec", "pcm_s16le"}, {"sn", ""}}, "out.mkv", PrepareRaises,
        "Audio encoding is not available yet (output stream #0.1); copy the audio or leave it out"},
@@ -486,13 +484,12 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
     SCOPED_TRACE(c.Expected);
     TOutputHarness h;
     h.AddInput(input);
-    if (c.Join) h.AddInput(input);
     h.Set(mpeg4);
     h.Set(c.Options);
     const std::string name = std::strchr(c.Name, '.') ? Tmp.File(c.Name) : c.Name;
     std::string raised;
     try {
-      const int result = h.AddOutput(name, c.Join);
+      const int result = h.AddOutput(name);
       if (c.Stage == AddFails) {
         EXPECT_EQ(result, -1);
         EXPECT_EQ(h.Error, c.Expected);

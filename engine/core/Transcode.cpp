@@ -53,7 +53,7 @@ TTranscode::~TTranscode() = default;
 
 void TTranscode::Run() {
   BuildInputStreams();
-  FOutputStreams = FEnv.Outputs->Streams();
+  FOutputStreams = CollectOutputStreams();
   Map();
   FEnv.Outputs->Prepare(FStreams, *FEnv.Inputs, *FEnv.Options, DecodedFrameUsers(), *FEnv.Codecs, FCounters);
   StartTimestamps();
@@ -143,7 +143,8 @@ void TTranscode::Map() {
     inputs.push_back(in);
   }
   std::vector<TMappableOutput> outputs;
-  for (const TOutputStream* stream : FOutputStreams) outputs.push_back({stream->File, stream->Index, stream->Kind, 0});
+  for (const TOutputStream* stream : FOutputStreams)
+    outputs.push_back({stream->File, stream->Index, stream->Kind, FEnv.Outputs->InputServed(stream)});
   TMappingRules rules;
   rules.ProgramSelected = opt.ProgramId != 0;
   rules.Joining = FEnv.Outputs->Joining();
@@ -230,7 +231,8 @@ std::optional<int> TTranscode::SelectInput() const {
   }
   std::vector<TSelectableInput> inputs;
   for (const TFileState& f : FFiles) inputs.push_back({f.AtEnd, f.NoPacketNow});
-  return SelectInputFile(outputs, inputs, opt.InputSync);
+  return SelectInputFile(outputs, inputs, opt.InputSync,
+                         FEnv.Outputs->Joining() ? std::optional<int>(FCurrentFile) : std::nullopt);
 }
 
 TTranscode::TReadResult TTranscode::ReadAndProcess(int file) {
@@ -250,6 +252,8 @@ TTranscode::TReadResult TTranscode::ReadAndProcess(int file) {
   }
   if (ret < 0) {
     FFiles[file].AtEnd = true;
+    // A read ended by a stop is no end of the input: the loop ends without playing the next.
+    if (FEnv.Outputs->Joining()) return StopRequested() ? TReadResult::End : NextJoinedInput(file);
     return opt.OptShortest ? TReadResult::End : TReadResult::NoReport;
   }
   for (TFileState& f : FFiles) f.NoPacketNow = false;
@@ -297,11 +301,18 @@ TTranscode::TReadResult TTranscode::ReadAndProcess(int file) {
 }
 
 void TTranscode::Finish() {
+  // Joined inputs that never played have nothing to drain, and their encoders were never opened.
+  const bool joining = FEnv.Outputs->Joining();
   for (size_t i = 0; i < FStreams.size(); i++)
-    if (FStreams[i].DecodingNeeded && !FStreams[i].Flushed) OutputPacket(static_cast<int>(i), nullptr);
+    if (FStreams[i].DecodingNeeded && !FStreams[i].Flushed && !(joining && FStreams[i].File > FCurrentFile))
+      OutputPacket(static_cast<int>(i), nullptr);
   FEnv.Outputs->WriteTrailers();
   Report(true);
   FEnv.Codecs->CloseAll();
+}
+
+std::vector<TOutputStream*> TTranscode::PlayingStreams() const {
+  return FEnv.Outputs->Joining() ? FEnv.Outputs->JoinedSet(FCurrentFile) : FOutputStreams;
 }
 
 double TTranscode::PresentationTime(const TOutputStream& output) const {
@@ -319,7 +330,8 @@ void TTranscode::Report(bool final) {
   TProgressCounts counts;
   double smallest = 0;
   bool changed = false;
-  for (TOutputStream* out : FOutputStreams) {
+  const std::vector<TOutputStream*> playing = PlayingStreams();
+  for (TOutputStream* out : playing) {
     if (out->Kind == TStreamKind::Video) {
       if (!counts.HasVideoOutput) {
         counts.HasVideoOutput = true;
@@ -338,7 +350,7 @@ void TTranscode::Report(bool final) {
   counts.SmallestTime = smallest;
   const std::optional<TProgressFigures> figures = MakeProgressReport(counts, final);
   if (!figures) return;
-  for (TOutputStream* out : FOutputStreams)
+  for (TOutputStream* out : playing)
     if (out->RateSync.TakeChanged()) changed = true;
   if (progressAssigned) {
     (*FEnv.OnProgress)(FEnv.Sender, final ? -1 : FCurrentFile, figures->FrameNumber, figures->FPS, figures->Quality,

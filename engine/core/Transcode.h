@@ -92,6 +92,18 @@ private:
   enum class TReadResult { Report, NoReport, End };
   TReadResult ReadAndProcess(int file);
   void Finish();
+  // The output streams the progress report and the frame limits look at: when inputs are joined,
+  // those of the input playing; otherwise all.
+  std::vector<TOutputStream*> PlayingStreams() const;
+
+  // Joined inputs (JoinTimeline.cpp). Every output stream record of every input's set.
+  std::vector<TOutputStream*> CollectOutputStreams();
+  // The end of a joined input: its decoders and its set's encoders drained, and the next input
+  // set playing where it ended. End after the last input.
+  TReadResult NextJoinedInput(int file);
+  // Seconds of output the input's set reached: the furthest of its streams' presentation times
+  // and, for copied streams, of the ends of the packets their sources gave.
+  double JoinedTimeReached(int file) const;
   void Report(bool final);
   double PresentationTime(const TOutputStream& output) const;
   void Log(TLogLevel level, const std::string& text) const;

@@ -43,6 +43,17 @@ int TCustomFFmpeg::AddOutputFile(const std::string& fileName, bool join) {
   return FOutputs.Add(fileName, join, FOptions, FInputs, FLastErrorMessage);
 }
 
+void TCustomFFmpeg::PrepareJoinedInputs() {
+  if (!FOutputs.Joining()) return;
+  int64_t total = 0;
+  for (int i = 0; i < FInputs.Count(); ++i) {
+    const int64_t duration = FInputs.File(i).Context->duration;
+    if (duration != NoValue) total += duration;
+  }
+  FOptions.State().ExpectedDuration = total == 0 ? -1 : total;
+  FOutputs.MakeJoinedSets(FInputs.Count());
+}
+
 void TCustomFFmpeg::SetPreviewFlags(bool previewer, bool previewEvent) {
   FPreviewer = previewer;
   FPreviewEvent = previewEvent;

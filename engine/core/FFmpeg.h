@@ -104,6 +104,11 @@ public:
   // Makes one output (UTF-8 name) with the options pending now. Returns the new number of output
   // files, or -1 with LastErrorMessage set. join: the inputs play one after the other into it.
   int AddOutputFile(const std::string& fileName, bool join = false);
+  // After an output added with join switched join mode on (and after its further streams were
+  // added): ExpectedDuration becomes the sum of the inputs' known durations (-1 when none is
+  // known), and every input after the first gets its set of output stream records. Does nothing
+  // when not joining. The run makes missing sets itself; the duration is only set here.
+  void PrepareJoinedInputs();
 
   // Runs the task: inline (returns nullptr when done), or on a worker thread that is returned
   // suspended, frees itself when done, and that the caller resumes. Does nothing (nullptr) when

@@ -110,6 +110,7 @@ bool TCustomEncoder::SetOutputFile(int taskIndex, const std::string& fileName, c
       for (const std::string& name : streamOptions) ApplyIfSet(task, name, defaults->Take(name));
       task.ParseOption(line.Name, line.Value);
     }
+    if (options && options->Join) task.PrepareJoinedInputs();
     return true;
   } catch (const Exception& e) {
     FLastErrMsg = e.Message;

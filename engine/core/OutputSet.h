@@ -86,9 +86,11 @@ public:
   // of each output stream (copy or encoding; scalers, filter graphs, bitstream filters), the
   // opening of every encoder, then of the decoder of every input stream that needs one (listed
   // in codecs), the inputs' tags and chapters (MetadataMaps.h), and every header; when every
-  // output is an RTP stream, the session description is logged. Raises FFmpegException with the
-  // fixed texts, and with a text of its own for what a run cannot do yet (audio and subtitle
-  // encoding), before any codec is opened or header written.
+  // output is an RTP stream, the session description is logged. A joined output's later records
+  // are set up too, without touching the streams; their encoders open when their input plays
+  // (OpenJoinedSet). Raises FFmpegException with the fixed texts, and with a text of its own for
+  // what a run cannot do yet (audio and subtitle encoding), before any codec is opened or header
+  // written.
   void Prepare(std::vector<TInputStreamState>& inputs, const TInputSet& inputSet, TTaskOptions& options,
                TDecodedFrameUsers users, TOpenCodecs& codecs, TRunCounters& counters);
 

@@ -2,7 +2,8 @@
 // loop that reads packets from the input the outputs need next, moves their timestamps onto the
 // task's timeline, decodes them, hands pictures to the video path and copies packets of copied
 // streams, reports progress at its interval, and at the end flushes every decoder and encoder,
-// writes the trailers and makes the final report.
+// writes the trailers and makes the final report. Joined inputs play one after the other, each
+// through its own set of output stream records (JoinTimeline.cpp).
 //
 // Invariants: the loop ends when every output stream is past the clip end or its input is at its
 // end, when a frame limit or the size limit is reached, or when a stop is requested (checked at

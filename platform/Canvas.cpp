@@ -2,6 +2,7 @@
 #include "platform/Canvas.h"
 
 #include "platform/Bitmap.h"
+#include "platform/Exception.h"
 #include "platform/Graphic.h"
 
 #include <algorithm>
@@ -36,8 +37,10 @@ void TCanvas::FillRect(const TRect& rect) {
 
 namespace {
 
-// Copies sourceRect of src into dest of dst, nearest pixel when the sizes differ.
-void StretchCopy(TBitmap& dst, const TRect& dest, const TBitmap& from, const TRect& sourceRect) {
+// Copies sourceRect of src into dest of dst, nearest pixel when the sizes differ. A source
+// pixel whose mask pixel is set (mask, when given, has the source's size) is not copied.
+void StretchCopy(TBitmap& dst, const TRect& dest, const TBitmap& from, const TRect& sourceRect,
+                 const TBitmap* mask = nullptr) {
   if (dest.IsEmpty() || sourceRect.IsEmpty()) return;
   // Read through a copy when both sides are one bitmap, so overlapping areas copy cleanly.
   const TBitmap snapshot = (&from == &dst) ? from : TBitmap();
@@ -51,6 +54,7 @@ void StretchCopy(TBitmap& dst, const TRect& dest, const TBitmap& from, const TRe
     for (int x = left; x < right; ++x) {
       const int sx = sourceRect.Left + static_cast<int>((x - dest.Left) * sw / dw);
       if (sx < 0 || sx >= src.Width()) continue;
+      if (mask && mask->GetPixel(sx, sy) != RGB(0, 0, 0)) continue;
       dst.SetPixel(x, y, src.GetPixel(sx, sy));
     }
   }
@@ -67,6 +71,12 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) { canvas.StretchDraw(rect
 void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) { graphic.Draw(*this, rect); }
 void TCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
   StretchCopy(*Bitmap_, rect, bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()));
+}
+
+void TCanvas::StretchDrawMasked(const TRect& rect, const TBitmap& bitmap, const TBitmap& mask) {
+  if (mask.Width() != bitmap.Width() || mask.Height() != bitmap.Height())
+    throw EInvalidGraphic("Mask size differs from the bitmap's");
+  StretchCopy(*Bitmap_, rect, bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()), &mask);
 }
 
 void TCanvas::Draw(int x, int y, TGraphic& graphic) {

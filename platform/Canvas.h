@@ -40,6 +40,9 @@ public:
   // Draws the graphic scaled into rect.
   void StretchDraw(const TRect& rect, TGraphic& graphic);
   void StretchDraw(const TRect& rect, const TBitmap& bitmap);
+  // As StretchDraw, but where mask (a 1-bit bitmap of the same size as bitmap) has its bit set
+  // the canvas keeps its own pixel: how a picture with transparent pixels is laid over another.
+  void StretchDrawMasked(const TRect& rect, const TBitmap& bitmap, const TBitmap& mask);
   // Draws at its own size with its top-left corner at (x, y).
   void Draw(int x, int y, TGraphic& graphic);
   void Draw(int x, int y, const TBitmap& bitmap);

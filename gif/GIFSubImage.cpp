@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "gif/GIFBytes.h"
+#include "gif/GIFFrameCache.h"
 #include "gif/GIFImage.h"
 #include "gif/LZWEncoder.h"
 #include "gif/RLEEncoder.h"

@@ -21,6 +21,8 @@
 namespace vidorant {
 
 class TGIFSubImage;
+class TCanvas;
+struct TGIFFrameCache;
 
 class TGIFExtensionList : public TGIFList<TGIFExtension> {
 public:
@@ -113,6 +115,20 @@ public:
   // Whether that extension makes the frame transparent.
   bool Transparent() const;
 
+  // The frame as an 8-bit bitmap with its active colour table (the 16 system colours when it
+  // has none); an index past the table shows black, as a table padded in a file does. Owned by
+  // the frame and remade whenever the pixels or colours changed since.
+  const TBitmap& Bitmap();
+  // 1 bit per pixel, set where the pixel holds the transparent index; null when the frame is
+  // not transparent. Owned by the frame.
+  const TBitmap* Mask();
+  // The colours of Bitmap() as a palette for display.
+  const TPalette& Palette();
+  // Draws the frame's pixels stretched into rect of the canvas, by nearest neighbour: a GIF's
+  // colours are exact table entries, and blending would show colours no table holds. With
+  // transparent, pixels of the transparent index leave the canvas as it was.
+  void Draw(TCanvas& canvas, const TRect& rect, bool transparent);
+
 private:
   // Checks and stores the bounds; a new size replaces the pixel data with zeros.
   void StoreBounds(int left, int top, int width, int height);
@@ -134,6 +150,7 @@ private:
   int FHeight = 0;
   uint8_t FPacked = 0;  // bit 7 local table, 6 interlace, 5 sort, 3-4 reserved, 0-2 table size
   std::vector<uint8_t> FData;
+  std::unique_ptr<TGIFFrameCache> FCache;  // built by the first drawing
 };
 
 }  // namespace vidorant

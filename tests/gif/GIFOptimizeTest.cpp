@@ -17,20 +17,6 @@ using namespace vidorant::testing;
 
 const std::vector<TColor> Four{RGB(10, 0, 0), RGB(20, 0, 0), RGB(30, 0, 0), RGB(40, 0, 0)};
 
-TGIFGraphicControlExtension* AddControl(TGIFSubImage& frame, uint16_t delay, int transparentIndex = -1,
-                                        TDisposalMethod disposal = dmNone) {
-  auto control = std::make_unique<TGIFGraphicControlExtension>(&frame);
-  TGIFGraphicControlExtension* added = control.get();
-  frame.Extensions().Add(std::move(control));
-  added->SetDelay(delay);
-  added->SetDisposal(disposal);
-  if (transparentIndex >= 0) {
-    added->SetTransparentColorIndex(transparentIndex);
-    added->SetTransparent(true);
-  }
-  return added;
-}
-
 std::vector<uint8_t> Pixels(const TGIFSubImage& frame) { return std::vector<uint8_t>(frame.Data(), frame.Data() + frame.DataSize()); }
 
 TEST(GIFColorMapSort, OrderByUseRemapsPixelsAndCutsUnusedEntries) {

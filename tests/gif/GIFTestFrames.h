@@ -24,6 +24,21 @@ inline TGIFSubImage* AddFrame(TGIFImage& image, int width, int height, const std
   return added;
 }
 
+// Gives the frame a graphic control extension; a transparent index of -1 leaves it opaque.
+inline TGIFGraphicControlExtension* AddControl(TGIFSubImage& frame, uint16_t delay, int transparentIndex = -1,
+                                               TDisposalMethod disposal = dmNone) {
+  auto control = std::make_unique<TGIFGraphicControlExtension>(&frame);
+  TGIFGraphicControlExtension* added = control.get();
+  frame.Extensions().Add(std::move(control));
+  added->SetDelay(delay);
+  added->SetDisposal(disposal);
+  if (transparentIndex >= 0) {
+    added->SetTransparentColorIndex(transparentIndex);
+    added->SetTransparent(true);
+  }
+  return added;
+}
+
 inline std::vector<TColor> RandomColors(int count, std::mt19937& random) {
   std::vector<TColor> colors;
   for (int i = 0; i < count; ++i) colors.push_back(random() & 0xFFFFFF);

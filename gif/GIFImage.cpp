@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "gif/GIFException.h"
+#include "gif/GIFPainter.h"
 #include "platform/FileStream.h"
 #include "platform/Format.h"
 
@@ -39,6 +40,7 @@ TGIFImage::~TGIFImage() {
   // No handler runs on a document being destroyed. Frames refer to the header (their active
   // colour table) while they are destroyed, so they go first.
   OnChange = nullptr;
+  StopDraw();
   FImages.Clear();
 }
 
@@ -59,10 +61,6 @@ void TGIFImage::SetScreenExtent(int value, bool horizontal) {
   if (value == screen) return;
   screen = static_cast<uint16_t>(value);
   Changed();
-}
-
-void TGIFImage::Draw(TCanvas&, const TRect&) {
-  throw GIFException("Drawing GIF images is not supported by this GIF library build");
 }
 
 void TGIFImage::SaveToStream(TStream& stream) {
@@ -88,6 +86,7 @@ void TGIFImage::SaveToFile(const std::string& fileName) {
 }
 
 void TGIFImage::Clear() {
+  StopDraw();
   FImages.Clear();
   FHeader->Clear();
   Changed();

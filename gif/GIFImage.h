@@ -6,12 +6,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gif/GIFHeader.h"
 #include "gif/GIFImageDefaults.h"
 #include "gif/GIFList.h"
+#include "gif/GIFPainterList.h"
 #include "gif/GIFSubImage.h"
 #include "gif/GIFTypes.h"
 #include "platform/Graphic.h"
@@ -19,6 +22,8 @@
 namespace vidorant {
 
 class TGIFImage;
+class TBitmap;
+class TGIFPainter;
 
 class TGIFImageList : public TGIFList<TGIFSubImage> {
 public:
@@ -70,8 +75,26 @@ public:
   void SaveToStream(TStream& stream) override;
   // Creates (or replaces) the file and saves into it.
   void SaveToFile(const std::string& fileName);
-  // Drawing belongs to the animation painter, which this document does not have.
+  // Draws the document scaled into rect. One frame (the selected one, else the first) is drawn
+  // without a painter when the document has one frame or DrawOptions lack PaintAnimate;
+  // otherwise an animation painter starts, unless one already runs for this canvas and rect.
+  // Without PaintDirect the painter paints into the document's bitmap, which is then shown. A
+  // synchronous painter runs to its end here; an asynchronous one is waited for until it has
+  // painted its first frame (serving the main thread's queued calls meanwhile).
   void Draw(TCanvas& canvas, const TRect& rect) override;
+  // Stops every painter of the document and waits for the one this document started.
+  void StopDraw();
+  // The painter drawing now (null when none); cleared by the painter as it ends.
+  TGIFPainter* Painter() const { return FDrawingPainter; }
+  // The painters running now; optimisation and drawing hold its lock while they work.
+  TGIFPainterList& Painters() { return FPainters; }
+  // What the last painter without PaintDirect painted into (null before).
+  const TBitmap* PaintBitmap() const { return FPaintBitmap.get(); }
+  // Where frame lands when the logical screen is drawn into rect.
+  TRect FrameRect(const TGIFSubImage& frame, const TRect& rect) const;
+  // The colour the painter clears to: BackgroundColor when set, else the window colour without
+  // a global table, else the global table's background entry (black past the table's end).
+  TColor PaintBackgroundColor() const;
 
   // Deletes every frame, empties the global table, sets the screen to 0 x 0. Keeps settings.
   void Clear();
@@ -117,6 +140,15 @@ public:
   // What LoadFromStream allocates at most; a file claiming more is refused with an error.
   TGIFReadLimits ReadLimits;
 
+  int SelectedImage = -1;  // the frame a drawing without animation shows; -1: the first
+  std::optional<TColor> BackgroundColor;  // overrides the file's background for painting
+  // Painting events, copied into every painter that starts; Sender is the painter.
+  TNotifyEvent OnStartPaint;
+  TNotifyEvent OnPaint;
+  TNotifyEvent OnAfterPaint;
+  TNotifyEvent OnLoop;
+  TNotifyEvent OnEndPaint;
+
   TGIFWarning OnWarning;
   TGIFProgressEvent OnProgress;
   TNotifyEvent OnChange;
@@ -128,6 +160,13 @@ private:
 
   TGIFImageList FImages;
   std::unique_ptr<TGIFHeader> FHeader;
+  TGIFPainterList FPainters;
+  // The asynchronous painter this document started, kept until it has been waited for.
+  std::unique_ptr<TGIFPainter> FPainter;
+  std::atomic<TGIFPainter*> FDrawingPainter{nullptr};
+  const TCanvas* FPainterCanvas = nullptr;  // what FPainter paints for; not owned
+  TRect FPainterRect;
+  std::unique_ptr<TBitmap> FPaintBitmap;
 };
 
 }  // namespace vidorant

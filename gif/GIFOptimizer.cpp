@@ -260,6 +260,8 @@ private:
 
 void TGIFImage::Optimize(unsigned options, TColorReduction reductionMethod, int bitDepth, TDitherMode ditherMethod) {
   if (FImages.Count() == 0) return;
+  // No painter starts or ends while the frames are rewritten under it.
+  auto painting = FPainters.LockList();
   Progress(psStarting, 0, OptimizingText);
   try {
     if ((options & OptimizeReduceColors) && !(options & OptimizeCleanup) && reductionMethod == ReduceCustom)

@@ -323,8 +323,9 @@ TEST(GIFAddFrame, OtherGraphicsAreDrawnIntoATrueColourBitmapFirst) {
   EXPECT_EQ(Pixels(frame), (std::vector<uint8_t>{0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 1, 1}));
 
   // A graphic that cannot draw itself fails the add and leaves no frame.
-  TGIFImage unpaintable;
-  AddFrame(unpaintable, 2, 2, {0, 0xFFFFFF});
+  struct TUnpaintable : TTwoHalves {
+    void Draw(TCanvas&, const TRect&) override { throw GIFException("cannot draw"); }
+  } unpaintable;
   EXPECT_THROW(image.Add(&unpaintable), GIFException);
   EXPECT_EQ(image.Images().Count(), 1);
   EXPECT_EQ(image.GetWidth(), 6);

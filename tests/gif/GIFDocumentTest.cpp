@@ -369,15 +369,19 @@ TEST(GIFDocument, AddTakesOnlyFramesMadeForTheDocument) {
   EXPECT_EQ(image.Add(std::move(taken)), 0) << "an extracted frame can come back";
 }
 
-TEST(GIFDocument, DrawingFailsWithAClearMessageInsteadOfDoingNothing) {
+TEST(GIFDocument, DrawingWithoutAnimationShowsTheSelectedFrameScaled) {
   TGIFImage image;
-  AddFrame(image, 2, 2, {0, 0xFFFFFF}, {0, 1, 1, 0});
-  TBitmap target(4, 4, pf24bit);
-  try {
+  AddFrame(image, 2, 2, {RGB(1, 0, 0), RGB(2, 0, 0)}, {0, 1, 1, 0});
+  AddFrame(image, 2, 2, {RGB(3, 0, 0)});
+  image.DrawOptions = 0;
+  for (int selected : {-1, 1}) {
+    image.SelectedImage = selected;
+    TBitmap target(4, 4, pf24bit);
     image.Draw(target.Canvas(), Rect(0, 0, 4, 4));
-    FAIL() << "drawing claimed success";
-  } catch (const GIFException& e) {
-    EXPECT_EQ(e.Message, "Drawing GIF images is not supported by this GIF library build");
+    EXPECT_EQ(image.Painters().Count(), 0) << "no painter for a still picture";
+    // The first frame unless one is selected, each pixel a 2x2 block.
+    EXPECT_EQ(target.GetPixel(3, 0), selected < 0 ? RGB(2, 0, 0) : RGB(3, 0, 0));
+    EXPECT_EQ(target.GetPixel(3, 3), selected < 0 ? RGB(1, 0, 0) : RGB(3, 0, 0));
   }
 }
 

@@ -5,8 +5,9 @@
 // through Synchronize, or synchronously on the calling thread.
 // Ownership: the painter refers to its document and canvas (not owned; both outlive it) and owns
 // its buffers, which it frees when its run ends. While it runs it is in the document's painter
-// list. Invariant: the painter thread itself touches no document data, so the document's own
-// thread may change frames between two frames of an animation.
+// list. Invariant: the painter thread itself touches nothing of the document but its
+// thread-safe painter list, so the main thread may change frames between two frames of an
+// animation.
 #pragma once
 
 #include <atomic>

@@ -369,22 +369,6 @@ TEST(GIFDocument, AddTakesOnlyFramesMadeForTheDocument) {
   EXPECT_EQ(image.Add(std::move(taken)), 0) << "an extracted frame can come back";
 }
 
-TEST(GIFDocument, DrawingWithoutAnimationShowsTheSelectedFrameScaled) {
-  TGIFImage image;
-  AddFrame(image, 2, 2, {RGB(1, 0, 0), RGB(2, 0, 0)}, {0, 1, 1, 0});
-  AddFrame(image, 2, 2, {RGB(3, 0, 0)});
-  image.DrawOptions = 0;
-  for (int selected : {-1, 1}) {
-    image.SelectedImage = selected;
-    TBitmap target(4, 4, pf24bit);
-    image.Draw(target.Canvas(), Rect(0, 0, 4, 4));
-    EXPECT_EQ(image.Painters().Count(), 0) << "no painter for a still picture";
-    // The first frame unless one is selected, each pixel a 2x2 block.
-    EXPECT_EQ(target.GetPixel(3, 0), selected < 0 ? RGB(2, 0, 0) : RGB(3, 0, 0));
-    EXPECT_EQ(target.GetPixel(3, 3), selected < 0 ? RGB(1, 0, 0) : RGB(3, 0, 0));
-  }
-}
-
 TEST(GIFDocument, DocumentEncoderKindSelectsTheRunLengthEncoder) {
   std::vector<uint8_t> pixels(4000, 1);
   TGIFImage lzw, rle;

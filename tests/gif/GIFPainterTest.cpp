@@ -4,6 +4,7 @@
 #include <random>
 
 #include "GIFPainterTestSupport.h"
+#include "gif/GIFAppExtension.h"
 #include "platform/Synchronize.h"
 #include "tests/fixtures/FFmpegGIFDecoder.h"
 
@@ -148,7 +149,9 @@ TEST_F(GIFPainterTest, PassesFollowTheLoopingBlockFromItsFrame) {
   for (const TCase& c : cases) {
     TGIFImage image;
     AddSolidFrames(image, 2, 2, {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)});
-    AddLoop(*image.Images()[1], 2);
+    auto block = std::make_unique<TGIFAppExtNSLoop>(image.Images()[1]);
+    block->Loops = 2;
+    image.Images()[1]->Extensions().Add(std::move(block));
     std::vector<int> painted;
     int loops = 0;
     image.OnLoop = [&](TObject*) { ++loops; };

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "GIFTestFrames.h"
-#include "gif/GIFAppExtension.h"
 #include "gif/GIFPainter.h"
 #include "platform/Canvas.h"
 
@@ -21,14 +20,6 @@ protected:
 private:
   TGIFPainterTiming FSaved;
 };
-
-inline TGIFAppExtNSLoop* AddLoop(TGIFSubImage& frame, uint16_t loops) {
-  auto block = std::make_unique<TGIFAppExtNSLoop>(&frame);
-  TGIFAppExtNSLoop* added = block.get();
-  block->Loops = loops;
-  frame.Extensions().Add(std::move(block));
-  return added;
-}
 
 // A document of count solid frames covering a width x height screen, frame i in colors[i].
 inline void AddSolidFrames(TGIFImage& image, int width, int height, const std::vector<TColor>& colors,

@@ -11,6 +11,8 @@ import os
 import shutil
 import subprocess
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEFAULT_CLI = os.path.join(ROOT, "build", "release", "cli", "vidorant-cli")
 FFMPEG_QUIET = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"]
 # Debian 12's ImageMagick 6 under its own name: a machine may shadow "convert" on the PATH with a
 # script of its own.
@@ -82,6 +84,25 @@ def decode_floor(video, width, height, scratch):
                             "-pix_fmt", "bgr24", "-f", "null", "-"]], None
 
 
+def vidorant_cli(requested, progress):
+    """The absolute path of the vidorant-cli to time: the one asked for, else the Release build's,
+    which is built first (one job, niced: the machine is shared) when it is missing. Raises
+    OSError when there is no such program, CalledProcessError when the build fails."""
+    if not requested and not os.access(DEFAULT_CLI, os.X_OK):
+        build = os.path.join(ROOT, "build", "release")
+        env = dict(os.environ, CCACHE_BASEDIR=ROOT, CCACHE_NOHASHDIR="true")
+        progress(f"building {DEFAULT_CLI}")
+        subprocess.run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DVIDORANT_SANITIZE=OFF", "-DVIDORANT_TESTS=OFF"], check=True, env=env,
+                       stdout=subprocess.DEVNULL)
+        subprocess.run(["nice", "cmake", "--build", build, "-j1", "--target", "vidorant-cli"], check=True, env=env,
+                       stdout=subprocess.DEVNULL)
+    cli = os.path.abspath(requested or DEFAULT_CLI)
+    if not os.access(cli, os.X_OK):
+        raise OSError(f"{cli} is not an executable vidorant-cli")
+    return cli
+
+
 def cli_lists_threads(cli):
     """The thread option is passed only to a vidorant-cli whose usage text offers it."""
     try:
@@ -97,21 +118,31 @@ def find_gifski(bench_folder):
     return found.stdout.strip() if found.returncode == 0 else None
 
 
+NO_FFMPEG = "ffmpeg is not installed"
+
+
+def ours(cli, settings_home):
+    threads = os.cpu_count() if cli_lists_threads(cli) else None
+    # An empty settings folder: the user's own window settings must not change what is measured.
+    return Pipeline("vidorant-cli" + (f" --threads {threads}" if threads else ""), True, vidorant(cli, threads),
+                    env=dict(os.environ, XDG_CONFIG_HOME=settings_home))
+
+
+def floor():
+    return Pipeline("decode+scale floor (ffmpeg -threads 1)", shutil.which("ffmpeg") is not None, decode_floor,
+                    missing=NO_FFMPEG)
+
+
 def all_pipelines(cli, bench_folder, settings_home):
     """Ours first (the others' times are given relative to it), then the others, then the floor."""
     have_ffmpeg = shutil.which("ffmpeg") is not None
-    no_ffmpeg = "ffmpeg is not installed"
-    threads = os.cpu_count() if cli_lists_threads(cli) else None
     gifski_binary = find_gifski(bench_folder)
-    # An empty settings folder: the user's own window settings must not change what is measured.
-    ours_env = dict(os.environ, XDG_CONFIG_HOME=settings_home)
     return [
-        Pipeline("vidorant-cli" + (f" --threads {threads}" if threads else ""), True, vidorant(cli, threads),
-                 env=ours_env),
+        ours(cli, settings_home),
         Pipeline("ImageMagick (per-frame palette)", have_ffmpeg and os.access(IMAGEMAGICK, os.X_OK),
                  imagemagick, missing=f"{IMAGEMAGICK} or ffmpeg is not installed"),
-        Pipeline("ffmpeg palettegen/paletteuse", have_ffmpeg, ffmpeg_palette, missing=no_ffmpeg),
+        Pipeline("ffmpeg palettegen/paletteuse", have_ffmpeg, ffmpeg_palette, missing=NO_FFMPEG),
         Pipeline("gifski", have_ffmpeg and gifski_binary is not None, gifski(gifski_binary),
                  missing="gifski or ffmpeg is not installed"),
-        Pipeline("decode+scale floor (ffmpeg -threads 1)", have_ffmpeg, decode_floor, missing=no_ffmpeg),
+        floor(),
     ]

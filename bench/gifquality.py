@@ -34,7 +34,7 @@ def gif_size(gif):
     """(width, height) of the GIF's first video stream, as FFmpeg reads it."""
     out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                           "stream=width,height", "-of", "csv=p=0", gif],
-                         check=True, stdout=subprocess.PIPE, text=True).stdout.strip()
+                         check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.strip()
     width, height = out.split(",")[:2]
     return int(width), int(height)
 
@@ -43,7 +43,7 @@ def gif_frame_count(gif):
     """The number of images the file holds (one packet each), however long each is shown."""
     out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
                           "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", gif],
-                         check=True, stdout=subprocess.PIPE, text=True).stdout.strip()
+                         check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout.strip()
     return int(out)
 
 

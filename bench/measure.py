@@ -1,15 +1,20 @@
 """Runs a program the way the benchmarks time it: wall time, CPU time and peak memory.
 
-The figures come from the kernel's accounting of the finished child (wait4), so a program that
-starts helpers of its own is charged for them too: CPU time adds up over them, and the peak
-resident size is that of the largest single process among them (the kernel keeps a maximum, not
-a sum).
+The figures come from the kernel's accounting of the finished child, read by GNU time, so a
+program that starts helpers of its own is charged for them too: CPU time adds up over them, and
+the peak resident size is that of the largest single process among them (the kernel keeps a
+maximum, not a sum). GNU time stands between us and the program because Linux counts the memory a
+process had before it started another program into that program's peak: a child forked straight
+from this Python process, which holds the decoded reference frames, would report our size, not
+its own.
 """
 import dataclasses
 import os
 import subprocess
 import tempfile
 import time
+
+GNU_TIME = "/usr/bin/time"
 
 
 @dataclasses.dataclass
@@ -30,21 +35,22 @@ class StepFailed(Exception):
 def run(argv, env=None, cwd=None):
     """Runs argv to its end and returns its Usage; raises StepFailed with the tail of its error
     output when it exits with a failure or cannot start."""
-    with tempfile.TemporaryFile() as errors:
+    with tempfile.NamedTemporaryFile(mode="w+") as figures, tempfile.TemporaryFile() as errors:
         start = time.perf_counter()
         try:
-            child = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=errors, env=env, cwd=cwd)
+            exit_code = subprocess.run([GNU_TIME, "-f", "%U %S %M", "-o", figures.name, "--", *argv],
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors,
+                                       env=env, cwd=cwd).returncode
         except OSError as error:
-            raise StepFailed(f"{argv[0]} cannot start: {error}") from error
-        _, status, rusage = os.wait4(child.pid, 0)
+            raise StepFailed(f"{GNU_TIME} cannot start (scripts/setup --bench installs it): {error}") from error
         wall = time.perf_counter() - start
-        child.returncode = os.waitstatus_to_exitcode(status)  # reaped here, not by Popen
-        if child.returncode != 0:
+        if exit_code != 0:
             errors.seek(0)
             tail = errors.read().decode(errors="replace").strip().splitlines()[-3:]
-            raise StepFailed(f"{os.path.basename(argv[0])} exited with {child.returncode}: " + " / ".join(tail))
-    return Usage(wall, rusage.ru_utime + rusage.ru_stime, rusage.ru_maxrss)
+            raise StepFailed(f"{os.path.basename(argv[0])} exited with {exit_code}: " + " / ".join(tail))
+        # The last line holds the figures; a line before it may say how the program ended.
+        user, system, peak_kib = figures.read().split()[-3:]
+    return Usage(wall, float(user) + float(system), int(peak_kib))
 
 
 def run_steps(steps, env=None, cwd=None):

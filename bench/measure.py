@@ -10,7 +10,9 @@ its own.
 """
 import dataclasses
 import os
+import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -38,11 +40,18 @@ def run(argv, env=None, cwd=None):
     with tempfile.NamedTemporaryFile(mode="w+") as figures, tempfile.TemporaryFile() as errors:
         start = time.perf_counter()
         try:
-            exit_code = subprocess.run([GNU_TIME, "-f", "%U %S %M", "-o", figures.name, "--", *argv],
-                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors,
-                                       env=env, cwd=cwd).returncode
+            # A session of its own, so that a stopped run can end the program with its helpers.
+            child = subprocess.Popen([GNU_TIME, "-f", "%U %S %M", "-o", figures.name, "--", *argv],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors,
+                                     env=env, cwd=cwd, start_new_session=True)
         except OSError as error:
             raise StepFailed(f"{GNU_TIME} cannot start (scripts/setup --bench installs it): {error}") from error
+        try:
+            exit_code = child.wait()
+        except BaseException:
+            os.killpg(child.pid, signal.SIGKILL)
+            child.wait()
+            raise
         wall = time.perf_counter() - start
         if exit_code != 0:
             errors.seek(0)
@@ -61,3 +70,9 @@ def run_steps(steps, env=None, cwd=None):
     for step in steps:
         total = total.then(run(step() if callable(step) else step, env=env, cwd=cwd))
     return total
+
+
+def clean_up_when_terminated():
+    """A run stopped by a timeout or kill (SIGTERM) unwinds like one stopped with Ctrl+C, so the
+    scratch folders of decoded frames and GIFs are removed instead of being left in /tmp."""
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))

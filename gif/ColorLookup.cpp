@@ -44,15 +44,36 @@ uint8_t TFastColorLookup::Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8
   return static_cast<uint8_t>(slot);
 }
 
-TSlowColorLookup::TSlowColorLookup(const TPalette& palette) : TColorLookup(palette.Count()), Palette_(palette) {}
+void TColorLookup::LookupRow(const uint8_t* bgr, uint8_t* indices, int width, bool leftToRight) {
+  uint8_t r, g, b;
+  const int step = leftToRight ? 1 : -1;
+  for (int x = leftToRight ? 0 : width - 1; x >= 0 && x < width; x += step)
+    indices[x] = Lookup(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x], r, g, b);
+}
+
+TSlowColorLookup::TSlowColorLookup(const TPalette& palette)
+    : TColorLookup(palette.Count()), Entries_(palette.Entries()), OwnSearch_(std::make_unique<TNearestPaletteSearch>()),
+      Search_(OwnSearch_.get()) {
+  Search_->SetPalette(Entries_);
+}
+
+TSlowColorLookup::TSlowColorLookup(const TPalette& palette, TNearestPaletteSearch& search)
+    : TColorLookup(palette.Count()), Entries_(palette.Entries()), Search_(&search) {
+  Search_->SetPalette(Entries_);
+}
 
 uint8_t TSlowColorLookup::Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) {
-  const int index = Palette_.GetNearestPaletteIndex(RGB(red, green, blue));
-  const TPaletteEntry& e = Palette_.Entry(index);
+  const uint8_t index = Search_->Find(red, green, blue);
+  const TPaletteEntry& e = Entries_[index];
   r = e.Red;
   g = e.Green;
   b = e.Blue;
-  return static_cast<uint8_t>(index);
+  return index;
+}
+
+// Each pixel's answer depends on its colour alone, so the order of the walk does not matter.
+void TSlowColorLookup::LookupRow(const uint8_t* bgr, uint8_t* indices, int width, bool) {
+  for (int x = 0; x < width; ++x, bgr += 3) indices[x] = Search_->Find(bgr[2], bgr[1], bgr[0]);
 }
 
 uint8_t TNetscapeColorLookup::Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) {

@@ -3,11 +3,13 @@
 // Invariant: every index returned is below Colors().
 #pragma once
 
+#include "gif/NearestPaletteSearch.h"
 #include "platform/Palette.h"
 #include "platform/TObject.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vidorant {
@@ -18,6 +20,9 @@ public:
   int Colors() const { return Colors_; }
   // Index for (red, green, blue); r, g, b receive the colour of that entry.
   virtual uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) = 0;
+  // Maps a row of width blue-green-red pixels to indices without dithering, visiting the
+  // pixels left to right or right to left (lookups that learn as they go depend on the order).
+  virtual void LookupRow(const uint8_t* bgr, uint8_t* indices, int width, bool leftToRight);
 
 private:
   int Colors_;
@@ -39,14 +44,20 @@ private:
   std::vector<int16_t> Inverse_;  // 32768 entries; -1 = not filled yet
 };
 
-// The platform's nearest-palette-index search: smallest squared distance, first on a tie.
-class TSlowColorLookup : public TColorLookup {
+// The nearest palette entry: smallest squared distance, first on a tie (the platform's
+// nearest-palette-index rule, searched here without the platform's per-palette grid).
+class TSlowColorLookup final : public TColorLookup {
 public:
   explicit TSlowColorLookup(const TPalette& palette);
+  // Searches palette with search's tables; search is not owned and must outlive the lookup.
+  TSlowColorLookup(const TPalette& palette, TNearestPaletteSearch& search);
   uint8_t Lookup(uint8_t red, uint8_t green, uint8_t blue, uint8_t& r, uint8_t& g, uint8_t& b) override;
+  void LookupRow(const uint8_t* bgr, uint8_t* indices, int width, bool leftToRight) override;
 
 private:
-  TPalette Palette_;
+  std::vector<TPaletteEntry> Entries_;
+  std::unique_ptr<TNearestPaletteSearch> OwnSearch_;  // when no search was lent
+  TNearestPaletteSearch* Search_;                     // OwnSearch_ or the lent one
 };
 
 // The 216-colour web cube, entry r*36 + g*6 + b = (51r, 51g, 51b).

@@ -96,8 +96,13 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& bitmap, TColorReduction met
   for (int y = 0; y < reader.Height(); ++y) {
     const uint8_t* source = reader.ScanLine(y);
     uint8_t* target = writer.ScanLine(y);
-    for (int x = engine->Column(); x >= 0 && x < width; x = engine->Column())
-      target[x] = engine->Dither(source[3 * x + 2], source[3 * x + 1], source[3 * x], r, g, b);
+    if (ditherMethod == DitherNearest) {
+      // Without error to carry, a row is the lookup's alone; in the engine's serpentine order.
+      lookup->LookupRow(source, target, width, engine->Direction() > 0);
+    } else {
+      for (int x = engine->Column(); x >= 0 && x < width; x = engine->Column())
+        target[x] = engine->Dither(source[3 * x + 2], source[3 * x + 1], source[3 * x], r, g, b);
+    }
     engine->NextLine();
   }
   writer.Finish();

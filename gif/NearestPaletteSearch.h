@@ -1,0 +1,60 @@
+// Exact nearest-palette-entry search for colour reduction, where every frame brings a palette
+// of its own: setting up a palette must cost next to nothing, so there is no per-palette grid.
+//
+// Entries are kept sorted by the sum of their components. For a colour c and an entry e,
+// |e - c|^2 >= (sum(e) - sum(c))^2 / 3 (Cauchy-Schwarz), so walking outwards from c's sum a
+// side can stop at the first entry whose sum gap squared exceeds three times the best distance:
+// that entry and all beyond it are strictly farther, and so can neither win nor tie. Equal
+// distances go to the lower palette index. The answer is therefore exactly the brute-force one:
+// smallest squared RGB distance, first index on a tie. Answers are remembered by exact colour,
+// since frames repeat colours heavily. One object serves one thread; reuse it across palettes
+// to keep its tables.
+#pragma once
+
+#include "platform/Palette.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vidorant {
+
+class TNearestPaletteSearch {
+public:
+  TNearestPaletteSearch();
+
+  // Makes entries (at most 256) the palette searched and forgets every remembered answer.
+  void SetPalette(const std::vector<TPaletteEntry>& entries);
+  int Count() const { return Count_; }
+
+  // Index of the nearest entry; requires at least one entry.
+  uint8_t Find(uint8_t red, uint8_t green, uint8_t blue) {
+    const uint32_t key = (static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 | blue) | ValidKey;
+    const uint32_t slot = (key * 2654435761u) >> (32 - MemoBits);
+    if (MemoKey_[slot] == key) return MemoIndex_[slot];
+    const uint8_t index = Search(red, green, blue);
+    MemoKey_[slot] = key;
+    MemoIndex_[slot] = index;
+    return index;
+  }
+
+private:
+  static constexpr int MemoBits = 15;
+  static constexpr uint32_t ValidKey = 1u << 24;  // 0 marks an empty memo slot
+  static constexpr int MaxSum = 3 * 255;
+
+  uint8_t Search(int red, int green, int blue);
+
+  struct TSortedEntry {
+    int32_t Red, Green, Blue, Sum, Index;
+  };
+  int Count_ = 0;
+  std::array<TSortedEntry, 256> Sorted_;  // by Sum, then by Index
+  // First position in Sorted_ whose Sum is at least s, for every s in 0..MaxSum + 1.
+  std::array<uint16_t, MaxSum + 2> FirstWithSum_;
+  int LastPosition_ = 0;  // in Sorted_, of the last answer searched
+  std::vector<uint32_t> MemoKey_;
+  std::vector<uint8_t> MemoIndex_;
+};
+
+}  // namespace vidorant

@@ -54,7 +54,12 @@ void TGIFEncoder::Compress(TStream& stream, int bitsPerPixel, int validColors, c
     FWriter->Flush();
   } catch (...) {
     // The bytes written so far stay; the partial block is flushed, the terminator is not.
+    // Whole bytes still in the accumulator count as written: a byte-wise packer had written them.
     try {
+      for (; FBitCount >= 8; FBitCount -= 8) {
+        FWriter->WriteByte(static_cast<uint8_t>(FAccumulator));
+        FAccumulator >>= 8;
+      }
       FWriter->Flush();
     } catch (...) {
     }
@@ -78,15 +83,13 @@ bool TGIFEncoder::NextRow() {
 }
 
 void TGIFEncoder::Output(int code) {
-  FAccumulator = (static_cast<uint32_t>(code) << FBitCount) | (FAccumulator & ((1u << FBitCount) - 1));
-  FBitCount += FCodeWidth;
-  while (FBitCount >= 8) {
-    FWriter->WriteByte(static_cast<uint8_t>(FAccumulator));
-    FAccumulator >>= 8;
-    FBitCount -= 8;
-  }
-  if (code == FEndCode && FBitCount > 0) {
-    FWriter->WriteByte(static_cast<uint8_t>(FAccumulator));
+  PutCode(code);
+  if (code == FEndCode) {
+    // Every pending bit goes out, the last byte padded with zero bits.
+    for (; FBitCount > 0; FBitCount -= 8) {
+      FWriter->WriteByte(static_cast<uint8_t>(FAccumulator));
+      FAccumulator >>= 8;
+    }
     FAccumulator = 0;
     FBitCount = 0;
   }

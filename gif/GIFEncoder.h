@@ -31,6 +31,18 @@ protected:
 
   // Appends one code at the current width.
   virtual void Output(int code);
+  // What Output does, for encoders that call it once per code and cannot afford a virtual
+  // call; the end code's padding is Output's alone.
+  void PutCode(int code) {
+    FAccumulator |= static_cast<uint64_t>(code) << FBitCount;
+    FBitCount += FCodeWidth;
+    if (FBitCount >= 32) {
+      // Four bytes at once: the sub-block boundaries fall where they would one byte at a time.
+      FWriter->WriteWord32(static_cast<uint32_t>(FAccumulator));
+      FAccumulator >>= 32;
+      FBitCount -= 32;
+    }
+  }
   virtual void Clear();
   virtual void DoCompress() = 0;
 
@@ -39,6 +51,16 @@ protected:
     if (FRemaining == 0 && !NextRow()) return false;
     --FRemaining;
     pixel = *FNext++;
+    return true;
+  }
+  // The rest of the current contiguous stretch of the walk (the whole image, or the rest of a
+  // row when interlaced), which the walk then leaves behind; false once every pixel was visited.
+  bool NextStretch(const uint8_t*& begin, const uint8_t*& end) {
+    if (FRemaining == 0 && !NextRow()) return false;
+    begin = FNext;
+    end = FNext + FRemaining;
+    FNext = end;
+    FRemaining = 0;
     return true;
   }
   // Raises "Color not in color table" for a pixel outside the table.
@@ -65,7 +87,7 @@ protected:
 private:
   bool NextRow();
 
-  uint32_t FAccumulator = 0;  // pending bits, least significant first
+  uint64_t FAccumulator = 0;  // pending bits, least significant first; fewer than 32 between codes
   int FBitCount = 0;
 
   // The walk: pixels left in the current stretch (the whole image, or one row when interlaced).

@@ -34,6 +34,20 @@ public:
     if (FCount == sizeof FBuffer) FlushBlock();
   }
 
+  // Four bytes, least significant first, exactly as four WriteByte calls would write them.
+  void WriteWord32(uint32_t value) {
+    if (FCount + 4 < static_cast<int>(sizeof FBuffer)) {
+      uint8_t* p = FBuffer + FCount;
+      p[0] = static_cast<uint8_t>(value);
+      p[1] = static_cast<uint8_t>(value >> 8);
+      p[2] = static_cast<uint8_t>(value >> 16);
+      p[3] = static_cast<uint8_t>(value >> 24);
+      FCount += 4;
+      return;
+    }
+    for (int i = 0; i < 4; ++i) WriteByte(static_cast<uint8_t>(value >> (8 * i)));
+  }
+
   // Writes the pending bytes as one sub-block (nothing when none are pending).
   void Flush();
 

@@ -9,6 +9,10 @@ constexpr int LastAssignableCode = 4094;
 
 void TLZWEncoder::Output(int code) {
   TGIFEncoder::Output(code);
+  AdjustCodeWidth();
+}
+
+void TLZWEncoder::AdjustCodeWidth() {
   if (FClearPending) {
     FClearPending = false;
     FCodeWidth = FInitialCodeWidth;
@@ -29,27 +33,32 @@ void TLZWEncoder::Clear() {
 
 void TLZWEncoder::DoCompress() {
   Clear();
-  uint8_t pixel;
-  if (!NextPixel(pixel)) return;
-  CheckPixel(pixel);
-  int prefix = pixel;
-  while (NextPixel(pixel)) {
-    CheckPixel(pixel);
-    uint32_t key = (static_cast<uint32_t>(prefix) << 8) | pixel;
-    int slot;
-    int code = FHashTable.Find(key, slot);
-    if (code >= 0) {
-      prefix = code;
-      continue;
+  // The walk goes by contiguous stretches so that the per-pixel path is a pointer, a compare
+  // and one probe of the table.
+  const uint8_t* next = nullptr;
+  const uint8_t* end = nullptr;
+  if (!NextStretch(next, end)) return;
+  CheckPixel(*next);
+  int prefix = *next++;
+  do {
+    for (; next != end; ++next) {
+      const uint8_t pixel = *next;
+      CheckPixel(pixel);
+      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | pixel;
+      int slot;
+      const int code = FHashTable.Find(key, slot);
+      if (code >= 0) {
+        prefix = code;
+        continue;
+      }
+      Emit(prefix);
+      prefix = pixel;
+      if (FNextCode > LastAssignableCode)
+        Clear();
+      else
+        FHashTable.InsertAt(slot, key, FNextCode++);
     }
-    Output(prefix);
-    prefix = pixel;
-    if (FNextCode > LastAssignableCode)
-      Clear();
-    else
-      FHashTable.InsertAt(slot, key, FNextCode++);
-  }
+  } while (NextStretch(next, end));
   Output(prefix);
 }
-
 }  // namespace vidorant

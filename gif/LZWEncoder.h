@@ -17,6 +17,14 @@ protected:
   void DoCompress() override;
 
 private:
+  // The width rule that follows every code.
+  void AdjustCodeWidth();
+  // Output of a code that is not the end code, without the virtual call.
+  void Emit(int code) {
+    PutCode(code);
+    AdjustCodeWidth();
+  }
+
   int FNextCode = 0;
   THashTable FHashTable;
 };

@@ -5,6 +5,7 @@
 
 #include "gif/GIFException.h"
 #include "gif/GIFPainter.h"
+#include "platform/BufferedWriteStream.h"
 #include "platform/FileStream.h"
 #include "platform/Format.h"
 
@@ -82,7 +83,10 @@ void TGIFImage::SaveToStream(TStream& stream) {
 
 void TGIFImage::SaveToFile(const std::string& fileName) {
   TFileStream stream(fileName, fmCreate);
-  SaveToStream(stream);
+  // One system call per 64 KiB instead of one per sub-block and per field.
+  TBufferedWriteStream buffered(stream);
+  SaveToStream(buffered);
+  buffered.Flush();
 }
 
 void TGIFImage::Clear() {

@@ -1,9 +1,9 @@
 // Row access to the bitmaps of colour reduction. A TDIBReader converts the bitmap it is given
 // to its pixel format in place (or reads a constant bitmap already in that format) and hands
-// out its rows, row 0 at the top. A TDIBWriter builds a
-// new 8-bit (or 24-bit) device-independent image in memory -- bottom-up rows padded to 4 bytes,
-// a colour table of always 256 entries for 8 bits -- and Finish() loads it into the target
-// bitmap as a complete bitmap file image. Only 8 and 24 bits per pixel are handled.
+// out its rows, row 0 at the top. A TDIBWriter makes its target a new, zeroed 8-bit (or
+// 24-bit) device-independent bitmap -- rows padded to 4 bytes, a colour table of always 256
+// entries for 8 bits, just what loading the equivalent bitmap file image gives -- and hands
+// out the target's rows to fill. Only 8 and 24 bits per pixel are handled.
 #pragma once
 
 #include "platform/Bitmap.h"
@@ -51,14 +51,11 @@ public:
   // colour table of an 8-bit image.
   TDIBWriter(TBitmap& target, TPixelFormat pixelFormat, int width, int height, const TPalette& palette);
   uint8_t* ScanLine(int row);
-  // Puts the finished image into the target bitmap.
+  // The end of writing. The rows are the target's own, so nothing is left to move.
   void Finish();
 
 private:
   TBitmap* Target_;  // not owned
-  std::vector<uint8_t> Image_;  // the whole bitmap file image
-  size_t BitsOffset_ = 0;
-  size_t Stride_ = 0;
 };
 
 }  // namespace vidorant

@@ -7,7 +7,7 @@
 namespace vidorant {
 
 TNearestPaletteSearch::TNearestPaletteSearch()
-    : MemoKey_(size_t{1} << MemoBits, 0), MemoIndex_(size_t{1} << MemoBits, 0) {}
+    : Memo_(size_t{1} << MemoBits, 0) {}
 
 void TNearestPaletteSearch::SetPalette(const std::vector<TPaletteEntry>& entries) {
   Count_ = static_cast<int>(std::min<size_t>(entries.size(), Sorted_.size()));
@@ -23,7 +23,7 @@ void TNearestPaletteSearch::SetPalette(const std::vector<TPaletteEntry>& entries
     while (position < Count_ && Sorted_[static_cast<size_t>(position)].Sum < sum) ++position;
     FirstWithSum_[static_cast<size_t>(sum)] = static_cast<uint16_t>(position);
   }
-  std::memset(MemoKey_.data(), 0, MemoKey_.size() * sizeof(uint32_t));
+  std::memset(Memo_.data(), 0, Memo_.size() * sizeof(uint32_t));
   LastPosition_ = 0;
 }
 

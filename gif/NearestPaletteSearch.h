@@ -29,18 +29,20 @@ public:
 
   // Index of the nearest entry; requires at least one entry.
   uint8_t Find(uint8_t red, uint8_t green, uint8_t blue) {
-    const uint32_t key = (static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 | blue) | ValidKey;
-    const uint32_t slot = (key * 2654435761u) >> (32 - MemoBits);
-    if (MemoKey_[slot] == key) return MemoIndex_[slot];
+    const uint32_t color = static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 | blue;
+    const uint32_t slot = (color * 2654435761u) >> (32 - MemoBits);
+    const uint32_t remembered = Memo_[slot] ^ MemoScramble;
+    if (remembered >> 8 == color) return static_cast<uint8_t>(remembered);
     const uint8_t index = Search(red, green, blue);
-    MemoKey_[slot] = key;
-    MemoIndex_[slot] = index;
+    Memo_[slot] = (color << 8 | index) ^ MemoScramble;
     return index;
   }
 
 private:
-  static constexpr int MemoBits = 15;
-  static constexpr uint32_t ValidKey = 1u << 24;  // 0 marks an empty memo slot
+  // A memo slot holds (colour << 8 | index) ^ MemoScramble, so that the zeroed slot reads as a
+  // colour no picture repeats much (0x5A5A5A); asking for that colour merely searches again.
+  static constexpr int MemoBits = 14;
+  static constexpr uint32_t MemoScramble = 0x5A5A5A5Au;
   static constexpr int MaxSum = 3 * 255;
 
   uint8_t Search(int red, int green, int blue);
@@ -53,8 +55,7 @@ private:
   // First position in Sorted_ whose Sum is at least s, for every s in 0..MaxSum + 1.
   std::array<uint16_t, MaxSum + 2> FirstWithSum_;
   int LastPosition_ = 0;  // in Sorted_, of the last answer searched
-  std::vector<uint32_t> MemoKey_;
-  std::vector<uint8_t> MemoIndex_;
+  std::vector<uint32_t> Memo_;  // 64 KiB: below the size the allocator maps afresh per frame
 };
 
 }  // namespace vidorant

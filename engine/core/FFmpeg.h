@@ -142,6 +142,7 @@ public:
   TVideoHookEvent OnVideoInputHook;
   TVideoHookEvent OnVideoOutputHook;
   TPreviewBitmapEvent OnPreviewBitmap;
+  TAudioHookEvent OnAudioHook;
 
   // Milliseconds a blocking opening, read or seek may take; 0 or less: no limit.
   int32_t IOTimeout() const { return FIOTimeout.Timeout(); }

@@ -124,13 +124,20 @@ TScalerFlags ScalerFlagsOf(const TTaskOptions& options) {
   return options.State().SwsFlags;
 }
 
+// The source must be decoded; without a decoder the stream cannot be encoded at all.
+void NeedDecoder(const TOutputStream& os, TInputStreamState& ist) {
+  if (!ist.Decoder)
+    throw FFmpegException(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                                 ist.Stream->codecpar->codec_id, ist.File, ist.Index,
+                                 TypeName(MediaTypeOf(os.Kind))));
+  ist.DecodingNeeded = true;
+}
+
 void SetUpVideoEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions& options) {
+  NeedDecoder(os, ist);
   AVCodecContext* enc = os.Encoder.get();
   const AVCodecContext* dec = ist.Decoder;
   if (enc->pix_fmt == AV_PIX_FMT_NONE) throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
-  if (!dec)
-    throw FFmpegException(Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                                 ist.Stream->codecpar->codec_id, ist.File, ist.Index, "video"));
   os.ResampleNeeded = dec->width != enc->width || dec->height != enc->height || dec->pix_fmt != enc->pix_fmt;
   const std::string& filters = options.State().VideoFilters;
   if (!filters.empty()) {
@@ -145,7 +152,17 @@ void SetUpVideoEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOp
   } else if (os.ResampleNeeded) {
     os.Scaler = std::make_unique<TVideoScaler>(enc->width, enc->height, enc->pix_fmt, ScalerFlagsOf(options));
   }
-  ist.DecodingNeeded = true;
+  os.EncodingNeeded = true;
+}
+
+void SetUpAudioEncoding(TOutputStream& os, TInputStreamState& ist, const TOptionState& opt) {
+  NeedDecoder(os, ist);
+  // Drift compensation works through the resampler, so a sync method above 1 always takes one.
+  os.ResampleNeeded = ist.Decoder->sample_rate != os.Encoder->sample_rate || opt.AudioSyncMethod > 1;
+  // Encoders check the layout against the ones they take: a bare channel count gets the usual
+  // layout of that many channels.
+  if (os.Encoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    ff::av_channel_layout_default(&os.Encoder->ch_layout, os.Encoder->ch_layout.nb_channels);
   os.EncodingNeeded = true;
 }
 
@@ -155,9 +172,8 @@ void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions
       SetUpVideoEncoding(os, ist, options);
       return;
     case TStreamKind::Audio:
-      throw FFmpegException(
-          Format("Audio encoding is not available yet (output stream #%d.%d); copy the audio or leave it out",
-                 os.File, os.Index));
+      SetUpAudioEncoding(os, ist, options.State());
+      return;
     default:
       throw FFmpegException(
           Format("Subtitle encoding is not available yet (output stream #%d.%d); copy the subtitles or leave them out",

@@ -1,6 +1,7 @@
 // The packet output step of a run (Transcode.h): one packet of an input stream, or none at the end
-// of the input, is decoded when an output needs its pictures and copied into the outputs that
-// take its packets as they are; at the end the decoder and the encoders it feeds are drained.
+// of the input, is decoded when an output needs its pictures or samples and copied
+// into the outputs that take its packets as they are; at the end the decoder and the encoders it
+// feeds are drained.
 #include "engine/core/Transcode.h"
 
 #include "engine/core/FFmpegException.h"
@@ -10,6 +11,7 @@
 #include "engine/runtime/AVUtilStubs.h"
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 extern "C" {
@@ -50,9 +52,18 @@ bool TTranscode::OutputPacket(int streamIndex, const AVPacket* packet) {
     input.NextPts = input.Pts = ToMicroseconds(packet->dts, input.Stream->time_base);
 
   if (input.DecodingNeeded) {
-    // Only video is decoded in this generation of the engine: the output set refuses outputs
-    // that would need decoded audio or subtitles.
-    if (input.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !DecodeVideo(streamIndex, packet)) return false;
+    bool decoded = true;
+    switch (input.Stream->codecpar->codec_type) {
+      case AVMEDIA_TYPE_VIDEO:
+        decoded = DecodeVideo(streamIndex, packet);
+        break;
+      case AVMEDIA_TYPE_AUDIO:
+        decoded = DecodeAudio(streamIndex, packet);
+        break;
+      default:
+        break;
+    }
+    if (!decoded) return false;
   } else if (packet) {
     input.Pts = input.NextPts;
     if (packet->duration > 0) input.NextPts += ToMicroseconds(packet->duration, input.Stream->time_base);
@@ -71,24 +82,38 @@ bool TTranscode::OutputPacket(int streamIndex, const AVPacket* packet) {
   return true;
 }
 
-bool TTranscode::DecodeVideo(int streamIndex, const AVPacket* packet) {
+bool TTranscode::DecodeFrames(int streamIndex, const AVPacket* packet,
+                              const std::function<void(TInputStreamState& input, AVFrame& frame)>& each) {
   TInputStreamState& input = FStreams[streamIndex];
-  // A null packet puts the decoder into draining: it gives out every picture it still holds.
+  // A null packet puts the decoder into draining: it gives out every frame it still holds.
   int ret = ff::avcodec_send_packet(input.Decoder, packet);
   if (ret < 0 && ret != AVERROR_EOF) return false;
-  AVFrame* picture = FDecoded.get();
+  AVFrame* frame = FDecoded.get();
   for (;;) {
-    ret = ff::avcodec_receive_frame(input.Decoder, picture);
+    ret = ff::avcodec_receive_frame(input.Decoder, frame);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
     if (ret < 0) return false;
     // The decoder's best guess: presentation times where the container gave them, decoding
     // times where it did not, so pictures of streams with B-frames come out in their order.
-    const int64_t time = picture->best_effort_timestamp;
+    const int64_t time = frame->best_effort_timestamp;
     input.Pts = time != AV_NOPTS_VALUE ? ToMicroseconds(time, input.Stream->time_base) : input.NextPts;
-    input.NextPts = input.Pts + PictureDuration(input, *picture);
-    PictureToOutputs(streamIndex, *picture);
-    ff::av_frame_unref(picture);
+    each(input, *frame);
+    ff::av_frame_unref(frame);
   }
+}
+
+bool TTranscode::DecodeVideo(int streamIndex, const AVPacket* packet) {
+  return DecodeFrames(streamIndex, packet, [this, streamIndex](TInputStreamState& input, AVFrame& picture) {
+    input.NextPts = input.Pts + PictureDuration(input, picture);
+    PictureToOutputs(streamIndex, picture);
+  });
+}
+
+bool TTranscode::DecodeAudio(int streamIndex, const AVPacket* packet) {
+  return DecodeFrames(streamIndex, packet, [this, streamIndex](TInputStreamState& input, AVFrame& samples) {
+    if (samples.sample_rate > 0) input.NextPts = input.Pts + 1000000LL * samples.nb_samples / samples.sample_rate;
+    SamplesToOutputs(streamIndex, samples);
+  });
 }
 
 void TTranscode::PictureToOutputs(int streamIndex, const AVFrame& decoded) {
@@ -101,6 +126,16 @@ void TTranscode::PictureToOutputs(int streamIndex, const AVFrame& decoded) {
     if (!out->EncodingNeeded || out->Kind != TStreamKind::Video) continue;
     FVideo->Output(*out, input, *picture);
   }
+}
+
+void TTranscode::SamplesToOutputs(int streamIndex, const AVFrame& decoded) {
+  TInputStreamState& input = FStreams[streamIndex];
+  const TAudioBuffer& buffer = FAudio->PreProcess(input, decoded);
+  EmulateRate(input);
+  const int64_t start = FEnv.Options->State().StartTime;
+  if (start != 0 && input.Pts < start) return;
+  for (TOutputStream* out : OutputsOf(streamIndex))
+    if (out->EncodingNeeded && out->Kind == TStreamKind::Audio) FAudio->Output(*out, input, buffer);
 }
 
 void TTranscode::CopyPacket(TOutputStream& output, TInputStreamState& input, const AVPacket& packet) {
@@ -138,8 +173,11 @@ void TTranscode::CopyPacket(TOutputStream& output, TInputStreamState& input, con
 }
 
 void TTranscode::FlushEncoders(int streamIndex) {
-  for (TOutputStream* out : OutputsOf(streamIndex))
-    if (out->EncodingNeeded && out->Kind == TStreamKind::Video) FVideo->Flush(*out, FStreams[streamIndex]);
+  for (TOutputStream* out : OutputsOf(streamIndex)) {
+    if (!out->EncodingNeeded) continue;
+    if (out->Kind == TStreamKind::Video) FVideo->Flush(*out, FStreams[streamIndex]);
+    if (out->Kind == TStreamKind::Audio) FAudio->Flush(*out);
+  }
 }
 
 void TTranscode::EmulateRate(const TInputStreamState& input) const {

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <functional>
 
+extern "C" {
+#include <libavutil/samplefmt.h>
+}
+
 namespace vidorant {
 
 class TBitmap;
@@ -19,5 +23,10 @@ using TProgressEvent = std::function<void(TObject* sender, int32_t fileIndex, in
 // Sender, the preview picture, the output frame number, its time (µs).
 using TPreviewBitmapEvent =
     std::function<void(TObject* sender, const TBitmap& bitmap, int32_t frameNumber, int64_t timestamp)>;
+
+// Sender, the decoded samples (packed, writable: a handler may change them in place), their time
+// (µs), their size in bytes, the sample rate (Hz), the channel count and the sample format.
+using TAudioHookEvent = std::function<void(TObject* sender, uint8_t* samples, int64_t timestamp, int32_t byteCount,
+                                           int32_t sampleRate, int32_t channels, AVSampleFormat sampleFormat)>;
 
 }  // namespace vidorant

@@ -77,6 +77,7 @@ void TCustomFFmpeg::Transcode() {
   env.OnVideoInputHook = &OnVideoInputHook;
   env.OnVideoOutputHook = &OnVideoOutputHook;
   env.OnPreviewBitmap = &OnPreviewBitmap;
+  env.OnAudioHook = &OnAudioHook;
   TTranscode run(env);
   run.Run();
   FFinished = !FStopRequested;

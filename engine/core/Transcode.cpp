@@ -93,7 +93,18 @@ void TTranscode::Run() {
     outputs->WritePacket(stream, packet, exitOnError);
   };
   video.Log = [this](TLogLevel level, const std::string& text) { Log(level, text); };
+  const auto write = video.Write;
+  const auto log = video.Log;
   FVideo = std::make_unique<TVideoPath>(std::move(video));
+  TAudioPathEnv audio;
+  audio.Sender = FEnv.Sender;
+  audio.Options = &FEnv.Options->State();
+  audio.OnAudioHook = FEnv.OnAudioHook;
+  audio.Counters = &FCounters;
+  audio.InputStreams = &FStreams;
+  audio.Write = write;
+  audio.Log = log;
+  FAudio = std::make_unique<TAudioPath>(std::move(audio));
 
   FTimerStart = FLastReport = ff::av_gettime_relative();
   Loop();
@@ -189,6 +200,7 @@ TDecodedFrameUsers TTranscode::DecodedFrameUsers() const {
   users.VideoOutputHook = FEnv.OnVideoOutputHook && *FEnv.OnVideoOutputHook;
   users.Preview = FEnv.Previewer || (FEnv.PreviewEvent && FEnv.OnPreviewBitmap && *FEnv.OnPreviewBitmap);
   users.FrameHooks = FEnv.Options->FrameHooksActive();
+  users.AudioHook = FEnv.OnAudioHook && *FEnv.OnAudioHook;
   return users;
 }
 

@@ -12,6 +12,7 @@
 // so a stopped run leaves complete files.
 #pragma once
 
+#include "engine/core/AudioPath.h"
 #include "engine/core/OutputSet.h"
 #include "engine/core/PreviewStep.h"
 #include "engine/core/TaskEvents.h"
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,6 +59,7 @@ struct TTranscodeEnv {
   TVideoHookEvent* OnVideoInputHook = nullptr;
   TVideoHookEvent* OnVideoOutputHook = nullptr;
   TPreviewBitmapEvent* OnPreviewBitmap = nullptr;
+  TAudioHookEvent* OnAudioHook = nullptr;
 };
 
 class TTranscode {
@@ -113,8 +116,14 @@ private:
   // The packet output step (PacketOutput.cpp): one packet of the input stream, or none to flush.
   // False when decoding failed.
   bool OutputPacket(int streamIndex, const AVPacket* packet);
+  // Sends the packet (none: drain) to the stream's decoder and hands every frame it gives, with
+  // the stream's current timestamp set to the frame's time, to each. False when decoding failed.
+  bool DecodeFrames(int streamIndex, const AVPacket* packet,
+                    const std::function<void(TInputStreamState& input, AVFrame& frame)>& each);
   bool DecodeVideo(int streamIndex, const AVPacket* packet);
   void PictureToOutputs(int streamIndex, const AVFrame& decoded);
+  bool DecodeAudio(int streamIndex, const AVPacket* packet);
+  void SamplesToOutputs(int streamIndex, const AVFrame& decoded);
   void CopyPacket(TOutputStream& output, TInputStreamState& input, const AVPacket& packet);
   void FlushEncoders(int streamIndex);
   void EmulateRate(const TInputStreamState& input) const;
@@ -130,6 +139,7 @@ private:
   TFormatConverter FConverter;
   TFormatConverter FPreviewConverter;
   std::unique_ptr<TVideoPath> FVideo;
+  std::unique_ptr<TAudioPath> FAudio;
   TFramePtr FDecoded;
   TPacketPtr FPacket;
   int64_t FTimerStart = 0;

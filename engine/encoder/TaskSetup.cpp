@@ -22,7 +22,11 @@ void TCustomEncoder::AttachTaskEvents(TFFmpeg& task) {
 
 void TCustomEncoder::AttachOutputHooks(TFFmpeg& task, const TOutputOptions& options) {
   TFFmpeg* t = &task;
-  // The audio hook has no source in the core yet: the record's flag is kept with its copy.
+  if (options.AudioHook)
+    task.OnAudioHook = [this, t](TObject*, uint8_t* samples, int64_t pts, int32_t size, int32_t sampleRate,
+                                 int32_t channels, AVSampleFormat format) {
+      RelayAudioHook(*t, pts, samples, size, sampleRate, channels, format);
+    };
   if (options.VideoInputHook)
     task.OnVideoInputHook = [this, t](TObject*, TBitmap& bitmap, int32_t frame, int64_t pts, bool& update,
                                       bool& detach) { RelayVideoInputHook(*t, bitmap, frame, pts, update, detach); };

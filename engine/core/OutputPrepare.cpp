@@ -9,6 +9,7 @@
 #include "engine/core/InputSet.h"
 #include "engine/core/MetadataMaps.h"
 #include "engine/core/RtpDescription.h"
+#include "engine/core/SubtitleEncoding.h"
 #include "engine/core/TaskOptions.h"
 #include "engine/core/TwoPass.h"
 #include "engine/runtime/AVCodecStubs.h"
@@ -166,6 +167,13 @@ void SetUpAudioEncoding(TOutputStream& os, TInputStreamState& ist, const TOption
   os.EncodingNeeded = true;
 }
 
+void SetUpSubtitleEncoding(TOutputStream& os, TInputStreamState& ist) {
+  NeedDecoder(os, ist);
+  // Subtitles carry their times in µs, as the decoder gives them.
+  os.Encoder->time_base = AVRational{1, AV_TIME_BASE};
+  os.EncodingNeeded = true;
+}
+
 void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions& options) {
   switch (os.Kind) {
     case TStreamKind::Video:
@@ -175,9 +183,8 @@ void SetUpEncoding(TOutputStream& os, TInputStreamState& ist, const TTaskOptions
       SetUpAudioEncoding(os, ist, options.State());
       return;
     default:
-      throw FFmpegException(
-          Format("Subtitle encoding is not available yet (output stream #%d.%d); copy the subtitles or leave them out",
-                 os.File, os.Index));
+      SetUpSubtitleEncoding(os, ist);
+      return;
   }
 }
 
@@ -308,6 +315,13 @@ void TOutputSet::Prepare(std::vector<TInputStreamState>& inputs, const TInputSet
     }
   }
 
+  // A text subtitle encoder opens with the styles its source's decoder makes when it opens.
+  for (TOutputStream* os : streams) {
+    if (!os->EncodingNeeded || os->Kind != TStreamKind::Subtitle) continue;
+    TInputStreamState& ist = inputs[os->Source];
+    if (!ist.DecoderOpen) OpenDecoder(ist, options, codecs);
+    CopySubtitleHeader(*os->Encoder, *ist.Decoder);
+  }
   for (size_t i = 0; i < streams.size(); ++i)
     if (streams[i]->EncodingNeeded) OpenEncoder(*streams[i], static_cast<int>(i), options, codecs, counters, true);
   for (TInputStreamState& ist : inputs)

@@ -1,5 +1,5 @@
 // The packet output step of a run (Transcode.h): one packet of an input stream, or none at the end
-// of the input, is decoded when an output needs its pictures or samples and copied
+// of the input, is decoded when an output needs its pictures, samples or subtitles and copied
 // into the outputs that take its packets as they are; at the end the decoder and the encoders it
 // feeds are drained.
 #include "engine/core/Transcode.h"
@@ -59,6 +59,9 @@ bool TTranscode::OutputPacket(int streamIndex, const AVPacket* packet) {
         break;
       case AVMEDIA_TYPE_AUDIO:
         decoded = DecodeAudio(streamIndex, packet);
+        break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        decoded = DecodeSubtitle(streamIndex, packet);
         break;
       default:
         break;
@@ -136,6 +139,20 @@ void TTranscode::SamplesToOutputs(int streamIndex, const AVFrame& decoded) {
   if (start != 0 && input.Pts < start) return;
   for (TOutputStream* out : OutputsOf(streamIndex))
     if (out->EncodingNeeded && out->Kind == TStreamKind::Audio) FAudio->Output(*out, input, buffer);
+}
+
+bool TTranscode::DecodeSubtitle(int streamIndex, const AVPacket* packet) {
+  // Subtitle decoders hold nothing back: the end of the input has nothing to drain.
+  if (!packet) return true;
+  TInputStreamState& input = FStreams[streamIndex];
+  TDecodedSubtitle subtitle;
+  int got = 0;
+  if (ff::avcodec_decode_subtitle2(input.Decoder, subtitle.Get(), &got, const_cast<AVPacket*>(packet)) < 0) return false;
+  const int64_t start = FEnv.Options->State().StartTime;
+  if (!got || (start != 0 && input.Pts < start)) return true;
+  for (TOutputStream* out : OutputsOf(streamIndex))
+    if (out->EncodingNeeded && out->Kind == TStreamKind::Subtitle) FSubtitles->Output(*out, *subtitle.Get(), start);
+  return true;
 }
 
 void TTranscode::CopyPacket(TOutputStream& output, TInputStreamState& input, const AVPacket& packet) {

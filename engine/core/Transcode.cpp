@@ -105,6 +105,7 @@ void TTranscode::Run() {
   audio.Write = write;
   audio.Log = log;
   FAudio = std::make_unique<TAudioPath>(std::move(audio));
+  FSubtitles = std::make_unique<TSubtitleEncoding>(write, &FCounters);
 
   FTimerStart = FLastReport = ff::av_gettime_relative();
   Loop();

@@ -15,6 +15,7 @@
 #include "engine/core/AudioPath.h"
 #include "engine/core/OutputSet.h"
 #include "engine/core/PreviewStep.h"
+#include "engine/core/SubtitleEncoding.h"
 #include "engine/core/TaskEvents.h"
 #include "engine/core/TranscodeStreams.h"
 #include "engine/core/VideoPath.h"
@@ -124,6 +125,7 @@ private:
   void PictureToOutputs(int streamIndex, const AVFrame& decoded);
   bool DecodeAudio(int streamIndex, const AVPacket* packet);
   void SamplesToOutputs(int streamIndex, const AVFrame& decoded);
+  bool DecodeSubtitle(int streamIndex, const AVPacket* packet);
   void CopyPacket(TOutputStream& output, TInputStreamState& input, const AVPacket& packet);
   void FlushEncoders(int streamIndex);
   void EmulateRate(const TInputStreamState& input) const;
@@ -140,6 +142,7 @@ private:
   TFormatConverter FPreviewConverter;
   std::unique_ptr<TVideoPath> FVideo;
   std::unique_ptr<TAudioPath> FAudio;
+  std::unique_ptr<TSubtitleEncoding> FSubtitles;
   TFramePtr FDecoded;
   TPacketPtr FPacket;
   int64_t FTimerStart = 0;

@@ -82,6 +82,20 @@ using TParserContextPtr =
     std::unique_ptr<AVCodecParserContext, TFFDeleter<AVCodecParserContext, ffptr_detail::FreeParser>>;
 using TBufferRefPtr = std::unique_ptr<AVBufferRef, TFFDeleter<AVBufferRef, ffptr_detail::FreeBuffer>>;
 
+// A decoded subtitle: a value the decoder fills in place, whose rectangles and texts are freed
+// with avsubtitle_free (which is harmless on one the decoder left empty).
+class TDecodedSubtitle {
+public:
+  TDecodedSubtitle() = default;
+  ~TDecodedSubtitle() { ff::avsubtitle_free(&FValue); }
+  TDecodedSubtitle(const TDecodedSubtitle&) = delete;
+  TDecodedSubtitle& operator=(const TDecodedSubtitle&) = delete;
+  AVSubtitle* Get() { return &FValue; }
+
+private:
+  AVSubtitle FValue{};
+};
+
 // A dictionary: the libraries take and replace it through AVDictionary**, so it is held as a
 // plain pointer whose address can be handed out, and freed with av_dict_free.
 class TDictionary {

@@ -473,10 +473,6 @@ TEST_F(OutputSetTest, WhatTheEngineCannotDoIsRefusedWithAClearText) {
   } cases[] = {
       {{{"vcodec", "nosuch"}}, "out.mkv", AddFails, "new_video_stream fail: Unknown encoder 'nosuch'"},
       {{{"f", "ffm"}}, "out.ffm", AddRaises, "Output format 'ffm' (feed server) is not available in this version"},
-      {{{"acodec", "pcm_s16le"}, {"sn", ""}}, "out.mkv", PrepareRaises,
-       "Audio encoding is not available yet (output stream #0.1); copy the audio or leave it out"},
-      {{{"an", ""}}, "out.mkv", PrepareRaises,
-       "Subtitle encoding is not available yet (output stream #0.1); copy the subtitles or leave them out"},
       {{{"f", "rawrgb"}, {"vcodec", "rawvideo"}}, "adapter=none", PrepareRaises,
        "Could not write header for output file #0 (incorrect codec parameters ?)"},
   };

@@ -27,14 +27,14 @@ void TLZWEncoder::AdjustCodeWidth() {
 void TLZWEncoder::Clear() {
   FClearPending = true;
   Output(FClearCode);
-  FHashTable.Clear();
+  FTable.Reset(FBitsPerPixel);
   FNextCode = FFirstFreeCode;
 }
 
 void TLZWEncoder::DoCompress() {
   Clear();
   // The walk goes by contiguous stretches so that the per-pixel path is a pointer, a compare
-  // and one probe of the table.
+  // and one load from the table.
   const uint8_t* next = nullptr;
   const uint8_t* end = nullptr;
   if (!NextStretch(next, end)) return;
@@ -44,10 +44,9 @@ void TLZWEncoder::DoCompress() {
     for (; next != end; ++next) {
       const uint8_t pixel = *next;
       CheckPixel(pixel);
-      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | pixel;
-      int slot;
-      const int code = FHashTable.Find(key, slot);
-      if (code >= 0) {
+      const uint32_t index = FTable.Index(prefix, pixel);
+      const int code = FTable.At(index);
+      if (code != 0) {
         prefix = code;
         continue;
       }
@@ -56,7 +55,7 @@ void TLZWEncoder::DoCompress() {
       if (FNextCode > LastAssignableCode)
         Clear();
       else
-        FHashTable.InsertAt(slot, key, FNextCode++);
+        FTable.Set(index, FNextCode++);
     }
   } while (NextStretch(next, end));
   Output(prefix);

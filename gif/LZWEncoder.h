@@ -6,7 +6,7 @@
 #pragma once
 
 #include "gif/GIFEncoder.h"
-#include "gif/LZWHashTable.h"
+#include "gif/LZWChildTable.h"
 
 namespace vidorant {
 
@@ -26,7 +26,7 @@ private:
   }
 
   int FNextCode = 0;
-  THashTable FHashTable;
+  TLZWChildTable FTable;
 };
 
 }  // namespace vidorant

@@ -95,5 +95,32 @@ TEST(LZWReference, SameCodesAsThePlainCoderAndWholeBytesKeptOnABadColour) {
   }
 }
 
+// One encoder serves many images: strings left in its table by an image at another code size,
+// or by one that stopped at a bad colour, must not leak into the next image's codes.
+TEST(LZWReference, ReusedEncoderForgetsTheStringsOfEarlierImages) {
+  std::mt19937 random(5);
+  const auto runs = [&](int bits, size_t count) {
+    std::vector<uint8_t> pixels;
+    while (pixels.size() < count) pixels.insert(pixels.end(), 1 + random() % 3, uint8_t(random() % (1u << bits)));
+    return pixels;
+  };
+  TLZWEncoder encoder;
+  const std::vector<uint8_t> eight = runs(8, 30000), two = runs(2, 30000);
+  std::vector<uint8_t> broken = eight;
+  for (uint8_t& p : broken) p = p == 255 ? 0 : p;
+  broken[20000] = 255;
+  TMemoryStream failed;
+  EXPECT_THROW(encoder.Compress(failed, 8, 255, broken.data(), false, 1, static_cast<int>(broken.size())), GIFException);
+  struct Case {
+    int bits;
+    const std::vector<uint8_t>* pixels;
+  };
+  for (const Case& c : {Case{2, &two}, Case{8, &eight}, Case{2, &two}}) {
+    TMemoryStream stream;
+    encoder.Compress(stream, c.bits, 1 << c.bits, c.pixels->data(), false, 1, static_cast<int>(c.pixels->size()));
+    EXPECT_EQ(Unframe(stream.Bytes(), true), ReferenceCodes(c.bits, *c.pixels)) << c.bits << " bits";
+  }
+}
+
 }  // namespace
 }  // namespace vidorant

@@ -3,8 +3,12 @@
 // has none (code 0 is a colour, never assigned to a string). One lookup is one load, with no
 // probing. Clearing zeroes only the entries set since the last clear, which the table lists, so
 // a clear costs at most 4093 stores rather than the whole 2 MiB.
+// The storage outlives the table: a table leaves it, cleared, to the next table made on the same
+// thread. A converter encodes a new frame, with a new encoder, a few hundred times a second on
+// each worker, and zeroing 2 MiB afresh for each (the allocator hands big blocks back to the
+// system between frames, so each one faults its pages in again) cost more than the clears.
 // Invariant: every non-zero entry is in the list of entries set; prefix < 4096 and
-// pixel < (1 << minimum code size) for every index given.
+// pixel < (1 << minimum code size) for every index given; a spare storage is all zeros.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +21,25 @@ public:
   static constexpr int MaxCodes = 4096;
   static constexpr int MaxBitsPerPixel = 8;
 
+  TLZWChildTable() = default;
+  ~TLZWChildTable() {
+    if (!FStorage) return;
+    Clear();
+    std::unique_ptr<TStorage>& spare = Spare();
+    if (!spare) spare = std::move(FStorage);
+  }
+  TLZWChildTable(const TLZWChildTable&) = delete;
+  TLZWChildTable& operator=(const TLZWChildTable&) = delete;
+
   // Empties the table and keys it for a minimum code size of bitsPerPixel (2..8). The storage is
-  // allocated on first use and kept for the encoder's later images.
+  // taken on first use (this thread's spare, or new) and kept for the encoder's later images.
   void Reset(int bitsPerPixel) {
-    if (!FChildren) {
-      FChildren = std::make_unique<uint16_t[]>(static_cast<size_t>(MaxCodes) << MaxBitsPerPixel);
-      FSet = std::make_unique<uint32_t[]>(MaxCodes);
+    if (!FStorage) {
+      FStorage = std::move(Spare());
+      if (!FStorage) FStorage = std::make_unique<TStorage>();
+      FChildren = FStorage->Children.get();
     }
-    for (int i = 0; i < FSetCount; ++i) FChildren[FSet[i]] = 0;
-    FSetCount = 0;
+    Clear();
     FShift = bitsPerPixel;
   }
 
@@ -35,12 +49,26 @@ public:
   // Assigns code to the string at an index whose entry is 0; at most MaxCodes per Reset.
   void Set(uint32_t index, int code) {
     FChildren[index] = static_cast<uint16_t>(code);
-    FSet[FSetCount++] = index;
+    FStorage->Set[FSetCount++] = index;
   }
 
 private:
-  std::unique_ptr<uint16_t[]> FChildren;  // MaxCodes << MaxBitsPerPixel entries, owned
-  std::unique_ptr<uint32_t[]> FSet;       // indices set since the last Reset, owned
+  struct TStorage {
+    std::unique_ptr<uint16_t[]> Children = std::make_unique<uint16_t[]>(static_cast<size_t>(MaxCodes) << MaxBitsPerPixel);
+    std::unique_ptr<uint32_t[]> Set = std::make_unique<uint32_t[]>(MaxCodes);  // indices set since the last clear
+  };
+  // One zeroed storage per thread, waiting for that thread's next table; freed when the thread ends.
+  static std::unique_ptr<TStorage>& Spare() {
+    static thread_local std::unique_ptr<TStorage> spare;
+    return spare;
+  }
+  void Clear() {
+    for (int i = 0; i < FSetCount; ++i) FChildren[FStorage->Set[i]] = 0;
+    FSetCount = 0;
+  }
+
+  std::unique_ptr<TStorage> FStorage;  // owned until the table ends
+  uint16_t* FChildren = nullptr;       // FStorage's, for the one-load lookup
   int FSetCount = 0;
   int FShift = 0;
 };

@@ -8,9 +8,9 @@
 
 namespace vidorant {
 
-TBitmap NaturalPicture(int width, int height, unsigned seed) {
+TBitmap NaturalPicture(int width, int height, unsigned seed, double grain) {
   std::mt19937 rng(seed);
-  std::normal_distribution<double> noise(0.0, 0.7);
+  std::normal_distribution<double> noise(0.0, grain);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   struct Disc {
     double X, Y, Radius, Red, Green, Blue;
@@ -41,10 +41,10 @@ TBitmap NaturalPicture(int width, int height, unsigned seed) {
         }
       }
       // Texture and sensor noise, mostly in brightness as in compressed video.
-      const double grain = 1.5 * std::sin(0.9 * x) * std::cos(0.7 * y) + noise(rng);
-      r += grain;
-      g += grain;
-      b += grain;
+      const double texture = 1.5 * std::sin(0.9 * x) * std::cos(0.7 * y) + noise(rng);
+      r += texture;
+      g += texture;
+      b += texture;
       row[3 * x] = static_cast<uint8_t>(std::clamp(b, 0.0, 255.0));
       row[3 * x + 1] = static_cast<uint8_t>(std::clamp(g, 0.0, 255.0));
       row[3 * x + 2] = static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));

@@ -7,7 +7,9 @@
 
 namespace vidorant {
 
-TBitmap NaturalPicture(int width, int height, unsigned seed);
+// grain: the standard deviation of the sensor noise added to each pixel (0.7: a clean camera
+// after compression; 4: grain that changes every frame, as in a low-light clip).
+TBitmap NaturalPicture(int width, int height, unsigned seed, double grain = 0.7);
 // The number of distinct colours of a 24-bit bitmap.
 int DistinctColors(const TBitmap& bitmap);
 

@@ -2,13 +2,14 @@
 // of its own: setting up a palette must cost next to nothing, so there is no per-palette grid.
 //
 // Entries are kept sorted by the sum of their components. For a colour c and an entry e,
-// |e - c|^2 >= (sum(e) - sum(c))^2 / 3 (Cauchy-Schwarz), so walking outwards from c's sum a
-// side can stop at the first entry whose sum gap squared exceeds three times the best distance:
-// that entry and all beyond it are strictly farther, and so can neither win nor tie. Equal
-// distances go to the lower palette index. The answer is therefore exactly the brute-force one:
-// smallest squared RGB distance, first index on a tie. Answers are remembered by exact colour,
-// since frames repeat colours heavily. One object serves one thread; reuse it across palettes
-// to keep its tables.
+// |e - c|^2 >= (sum(e) - sum(c))^2 / 3 (Cauchy-Schwarz). A first guess (the last answer, and the
+// entries whose sums lie closest to c's) gives a distance d; every entry whose sum gap squared
+// exceeds 3d is then strictly farther than the guess, so it can neither win nor tie, and only
+// the band of sums within sqrt(3d) of c's is scanned. The scan keeps the least of
+// (distance << 8 | index), which is the smallest squared RGB distance with the first index on a
+// tie: exactly the brute-force answer. It has no early exit, so the compiler does it several
+// entries per instruction. Answers are remembered by exact colour, since frames repeat colours
+// heavily. One object serves one thread; reuse it across palettes to keep its tables.
 #pragma once
 
 #include "platform/Palette.h"
@@ -46,15 +47,17 @@ private:
   static constexpr int MaxSum = 3 * 255;
 
   uint8_t Search(int red, int green, int blue);
+  // (distance << 8 | index) of the entry at position.
+  uint32_t KeyAt(int position, int red, int green, int blue) const;
 
-  struct TSortedEntry {
-    int32_t Red, Green, Blue, Sum, Index;
-  };
   int Count_ = 0;
-  std::array<TSortedEntry, 256> Sorted_;  // by Sum, then by Index
-  // First position in Sorted_ whose Sum is at least s, for every s in 0..MaxSum + 1.
+  // The entries by sum, then by index, one array per field so the scan loads them side by side.
+  std::array<int32_t, 256> Red_, Green_, Blue_;
+  std::array<uint32_t, 256> Index_;
+  std::array<uint8_t, 256> PositionOf_;  // by palette index
+  // First position whose sum is at least s, for every s in 0..MaxSum + 1.
   std::array<uint16_t, MaxSum + 2> FirstWithSum_;
-  int LastPosition_ = 0;  // in Sorted_, of the last answer searched
+  int LastPosition_ = 0;  // of the last answer searched
   std::vector<uint32_t> Memo_;  // 64 KiB: below the size the allocator maps afresh per frame
 };
 

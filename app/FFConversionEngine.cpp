@@ -45,7 +45,8 @@ bool TFFConversionEngine::AddFileTask(const TConversionJob& job) {
   const size_t x = job.FrameSize.find('x');
   const std::string width = job.FrameSize.substr(0, x);
   const std::string height = x == std::string::npos ? std::string() : job.FrameSize.substr(x + 1);
-  const TFileTaskSetup setup = SetupFileTask(FEncoder, output->Adapter(), job.FileName, width, height, job.Clip);
+  const TFileTaskSetup setup =
+      SetupFileTask(FEncoder, output->Adapter(), job.FileName, width, height, job.Clip, output->Threads());
   if (!setup.Succeeded()) return false;
   FJobs.push_back({job.Row, std::move(output)});
   return true;

@@ -142,8 +142,8 @@ private:
     TClipRange clip;
     if (!ClipOf(row, clip)) return;
     auto output = std::make_unique<TGIFOutput>(FOptions.Threads > 0 ? FOptions.Threads : DefaultFrameThreads());
-    const TFileTaskSetup task =
-        SetupFileTask(FEncoder, output->Adapter(), row.Path, FOptions.FrameWidth, FOptions.FrameHeight, clip);
+    const TFileTaskSetup task = SetupFileTask(FEncoder, output->Adapter(), row.Path, FOptions.FrameWidth,
+                                              FOptions.FrameHeight, clip, output->Threads());
     if (!task.Succeeded()) {
       ReportUnsupported(row.Path, task.ErrorText);
       return;

@@ -23,10 +23,12 @@ TOutputOptions GIFFrameOptions(const TFrameOutputAdapter& adapter, const std::st
 }  // namespace
 
 TFileTaskSetup SetupFileTask(TFFEncoder& encoder, const TFrameOutputAdapter& adapter, const std::string& videoPath,
-                             const std::string& frameWidth, const std::string& frameHeight, const TClipRange& clip) {
+                             const std::string& frameWidth, const std::string& frameHeight, const TClipRange& clip,
+                             int decoderThreads) {
   TInputOptions input;
   input.FileName = videoPath;
   input.StartTime = clip.StartTime;
+  if (decoderThreads > 1) input.ExtOptions = Format("threads=%d", decoderThreads);
   const int task = encoder.AddTask(videoPath, &input);
   if (task < 0) return {-1, encoder.LastErrMsg()};
   const TOutputOptions output = GIFFrameOptions(adapter, frameWidth, frameHeight, clip);

@@ -21,9 +21,12 @@ struct TFileTaskSetup {
 };
 
 // Adds the task to the encoder (which must not be working). frameWidth and frameHeight are the
-// texts of the frame size, passed as "W" + "x" + "H".
+// texts of the frame size, passed as "W" + "x" + "H". decoderThreads (at least 1) is the number
+// of threads the video's decoder may use: the pictures it gives are the same with any number,
+// and on large sources decoding is most of a conversion's work.
 TFileTaskSetup SetupFileTask(TFFEncoder& encoder, const TFrameOutputAdapter& adapter, const std::string& videoPath,
-                             const std::string& frameWidth, const std::string& frameHeight, const TClipRange& clip);
+                             const std::string& frameWidth, const std::string& frameHeight, const TClipRange& clip,
+                             int decoderThreads = 1);
 
 // What the user is told about a video whose task cannot be set up.
 std::string UnsupportedFileText(const std::string& videoPath);

@@ -6,7 +6,9 @@
 #include <cstring>
 
 // The scan runs on whatever vector width the processor has; the answer is the same on each.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Not under ThreadSanitizer: the clone's resolver runs while the program is being loaded, before
+// the sanitizer's runtime is ready for the instrumented code it calls.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define VIDORANT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VIDORANT_VECTOR_CLONES

@@ -1,5 +1,7 @@
 #include "app/FrmMain.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -73,8 +75,11 @@ void TFrmMain::CreateControls() {
   BtnClear = Place(new QPushButton(QStringLiteral("Clear"), this), 568, 96, 80, 27);
   BtnMoveUp = Place(new QPushButton(QStringLiteral("Move Up"), this), 568, 150, 80, 27);
   BtnMoveDown = Place(new QPushButton(QStringLiteral("Move Down"), this), 568, 182, 80, 27);
-  PlaceLabel(this, QStringLiteral("Output Folder: "), 8, 220);
-  EdtOutputFolder = Place(new QLineEdit(QDir::rootPath(), this), 80, 218, 537, 19);
+  const QLabel* outputFolderLabel = PlaceLabel(this, QStringLiteral("Output Folder: "), 8, 220);
+  // The layout leaves the label 72 pixels; in a larger font than that room was drawn for the
+  // edit would cover the caption's end, so the edit then starts after it and keeps its right edge.
+  const int folderLeft = std::max(80, outputFolderLabel->geometry().right() + 1);
+  EdtOutputFolder = Place(new QLineEdit(QDir::rootPath(), this), folderLeft, 218, 617 - folderLeft, 19);
   EdtOutputFolder->setReadOnly(true);
   BtnChangeOutputFolder = Place(new QPushButton(QStringLiteral("..."), this), 624, 218, 25, 19);
 

@@ -2,6 +2,7 @@
 // size and clip editors, the batch's reports, and the message dialog's Ctrl+C text.
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLockFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -162,6 +163,18 @@ private slots:
       QVERIFY(file.open(QIODevice::ReadOnly));
       QCOMPARE(QString::fromUtf8(file.readAll()), ini);
     }
+  }
+
+  // In this system's font the caption is wider than the room the layout gives it: the folder
+  // edit must start after it, not cover its end, and still end where the layout ends it.
+  void outputFolderCaptionIsNotCovered() {
+    Open();
+    const QLabel* caption = nullptr;
+    for (const QLabel* label : FWindow->findChildren<QLabel*>())
+      if (label->text() == QStringLiteral("Output Folder: ")) caption = label;
+    QVERIFY(caption);
+    QVERIFY(caption->geometry().right() < FWindow->EdtOutputFolder->geometry().left());
+    QCOMPARE(FWindow->EdtOutputFolder->geometry().right(), 80 + 537 - 1);
   }
 
   void settingsShownAndWrittenBack_data() {

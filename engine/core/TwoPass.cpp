@@ -86,6 +86,11 @@ void TTwoPassLog::Append(const char* text) {
   } catch (const Exception&) {
     throw FFmpegException(WriteFailure(FFileName));
   }
+  FLastAppended = text;
+}
+
+void TTwoPassLog::AppendDrained(const char* text) {
+  if (text && FLastAppended != text) Append(text);
 }
 
 std::unique_ptr<TTwoPassLog> PrepareTwoPass(AVCodecContext* encoder, const AVCodec* codec, const std::string& logName,

@@ -34,10 +34,15 @@ public:
   // Appends the text as it stands. A failed write raises the same text as the creation: a
   // statistics file with a gap would mislead the second pass.
   void Append(const char* text);
+  // Appends what the encoder holds once it has given its last packet, unless that is the text
+  // appended last: most encoders still hold their last packet's statistics then, while libvpx
+  // gives all of its statistics only at that point.
+  void AppendDrained(const char* text);
   const std::string& FileName() const { return FFileName; }
 
 private:
   std::string FFileName;
+  std::string FLastAppended;
   std::unique_ptr<TFileStream> FFile;
 };
 

@@ -115,6 +115,7 @@ void TVideoEncoding::Encode(TOutputStream& output, const AVFrame* frame) {
   if (code < 0 && code != AVERROR(EAGAIN) && code != AVERROR_EOF) EncodingFailed();
   for (;;) {
     code = ff::avcodec_receive_packet(encoder, FPacket.get());
+    if (code == AVERROR_EOF && !frame && output.PassLog) output.PassLog->AppendDrained(encoder->stats_out);
     if (code == AVERROR(EAGAIN) || code == AVERROR_EOF) return;
     if (code < 0) EncodingFailed();
     WritePacket(output, framesSent);

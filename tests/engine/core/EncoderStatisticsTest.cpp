@@ -76,6 +76,19 @@ TEST_F(EncoderStatistics, FirstPassWritesTheNamedLogWhichTheSecondPassReads) {
   }
 }
 
+// libvpx gives no packet in its first pass and all of its statistics only when it is drained.
+TEST_F(EncoderStatistics, StatisticsGivenOnlyAtTheDrainReachTheLog) {
+  const std::string prefix = Tmp.File("vp8-stats");
+  const TOptionList common = {{"vcodec", "libvpx"}, {"b", "200k"}, {"passlogfile", prefix}};
+  TOptionList first = common, second = common;
+  first.emplace_back("pass", "1");
+  second.emplace_back("pass", "2");
+  ASSERT_EQ(Run(first, Tmp.File("first.webm")), "");
+  EXPECT_GT(fs::file_size(prefix + "-0.log"), 0u);
+  ASSERT_EQ(Run(second, Tmp.File("second.webm")), "");
+  EXPECT_EQ(ReadMediaFile(Tmp.File("second.webm")).Pictures.size(), static_cast<size_t>(SourceFrames));
+}
+
 TEST_F(EncoderStatistics, AStatisticsFileThatCannotBeUsedEndsTheRunNamingIt) {
   const std::string missing = Tmp.File("missing");
   const std::string folderless = Tmp.File("no/such/folder/stats");

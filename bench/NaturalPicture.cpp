@@ -53,6 +53,36 @@ TBitmap NaturalPicture(int width, int height, unsigned seed, double grain) {
   return bitmap;
 }
 
+TBitmap FlatPicture(int width, int height, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto channel = [&] { return static_cast<uint8_t>(255 * unit(rng)); };
+  struct Box {
+    int Left, Top, Right, Bottom;
+    uint8_t Red, Green, Blue;
+  };
+  std::vector<Box> boxes;
+  for (int i = 0; i < 12; ++i) {
+    const int left = static_cast<int>(unit(rng) * width), top = static_cast<int>(unit(rng) * height);
+    boxes.push_back({left, top, left + 1 + static_cast<int>(unit(rng) * width / 3),
+                     top + 1 + static_cast<int>(unit(rng) * height / 3), channel(), channel(), channel()});
+  }
+  TBitmap bitmap(width, height, pf24bit);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = bitmap.ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      // The background steps through 16 shades from left to right.
+      uint8_t r = 40, g = static_cast<uint8_t>(60 + 8 * (16 * x / width)), b = 150;
+      for (const Box& box : boxes)
+        if (x >= box.Left && x < box.Right && y >= box.Top && y < box.Bottom) r = box.Red, g = box.Green, b = box.Blue;
+      row[3 * x] = b;
+      row[3 * x + 1] = g;
+      row[3 * x + 2] = r;
+    }
+  }
+  return bitmap;
+}
+
 int DistinctColors(const TBitmap& bitmap) {
   std::unordered_set<TColor> colors;
   for (int y = 0; y < bitmap.Height(); ++y)

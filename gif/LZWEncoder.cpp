@@ -1,11 +1,22 @@
 // TLZWEncoder: the compression loop and the code-width rule.
 #include "gif/LZWEncoder.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
 namespace vidorant {
 
 namespace {
 constexpr int LastAssignableCode = 4094;
+
+// Whether the eight pixels from at are all color.
+bool EightOf(const uint8_t* at, uint8_t color) {
+  uint64_t eight;
+  std::memcpy(&eight, at, sizeof eight);
+  return eight == color * 0x0101010101010101u;
 }
+}  // namespace
 
 void TLZWEncoder::Output(int code) {
   TGIFEncoder::Output(code);
@@ -51,11 +62,27 @@ void TLZWEncoder::DoCompress() {
         continue;
       }
       Emit(prefix);
-      prefix = pixel;
       if (FNextCode > LastAssignableCode)
         Clear();
       else
-        FTable.Set(index, FNextCode++);
+        FTable.Add(index, prefix, pixel, FNextCode++);
+      prefix = pixel;
+      // A new string starts at every code output. Where eight more pixels of its colour follow,
+      // it crosses the run by the codes of the longer repeats, as far as the table knows them,
+      // instead of by one lookup per pixel. Shorter runs go by lookups: on grainy pictures they
+      // are everywhere, and a test that came out differently from pixel to pixel would cost
+      // more than it saved.
+      if (end - next > 8 && EightOf(next + 1, pixel)) {
+        const int longest = FTable.LongestRun(pixel);
+        if (longest > 1) {
+          const uint8_t* const first = next + 1;
+          const uint8_t* const stop = first + std::min<std::ptrdiff_t>(end - first, longest - 1);
+          const uint8_t* after = first;
+          while (after != stop && *after == pixel) ++after;
+          prefix = FTable.RunCode(pixel, 1 + static_cast<int>(after - first));
+          next = after - 1;
+        }
+      }
     }
   } while (NextStretch(next, end));
   Output(prefix);

@@ -95,6 +95,38 @@ TEST(LZWReference, SameCodesAsThePlainCoderAndWholeBytesKeptOnABadColour) {
   }
 }
 
+// Long runs of one colour, which the encoder crosses by the codes of the longer repeats: the
+// same codes as the plain coder when runs outgrow the repeats the table knows, end at a row of
+// an interlaced image (the walk's stretches end there), or outlast a full table.
+TEST(LZWReference, LongRunsGiveTheSameCodesAsThePlainCoder) {
+  struct Case {
+    int bits, maxRun, width, height;
+    bool interlaced;
+  };
+  std::mt19937 random(31);
+  for (const Case& c : {Case{8, 600, 300, 200, false}, Case{2, 5000, 400, 300, false}, Case{4, 60, 37, 29, true},
+                        Case{8, 20, 320, 240, true}}) {
+    std::vector<uint8_t> pixels;
+    const size_t count = static_cast<size_t>(c.width) * c.height;
+    while (pixels.size() < count)
+      pixels.insert(pixels.end(), 1 + random() % static_cast<unsigned>(c.maxRun), uint8_t(random() % (1u << c.bits)));
+    pixels.resize(count);
+    std::vector<uint8_t> walk = pixels;
+    if (c.interlaced) {
+      // Rows 0, 8, ... then 4, 12, ... then 2, 6, ... then the odd rows.
+      walk.clear();
+      for (const auto& [first, step] : {std::pair{0, 8}, std::pair{4, 8}, std::pair{2, 4}, std::pair{1, 2}})
+        for (int y = first; y < c.height; y += step)
+          walk.insert(walk.end(), pixels.begin() + static_cast<std::ptrdiff_t>(y) * c.width,
+                      pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * c.width);
+    }
+    TMemoryStream stream;
+    TLZWEncoder().Compress(stream, c.bits, 1 << c.bits, pixels.data(), c.interlaced, c.height, c.width);
+    EXPECT_EQ(Unframe(stream.Bytes(), true), ReferenceCodes(c.bits, walk))
+        << c.bits << " bits, runs up to " << c.maxRun << (c.interlaced ? ", interlaced" : "");
+  }
+}
+
 // One encoder serves many images: strings left in its table by an image at another code size,
 // or by one that stopped at a bad colour, must not leak into the next image's codes.
 TEST(LZWReference, ReusedEncoderForgetsTheStringsOfEarlierImages) {

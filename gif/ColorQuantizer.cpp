@@ -6,7 +6,8 @@
 namespace vidorant {
 
 TColorQuantizer::TColorQuantizer(int maxColors, int colorBits)
-    : Memo_(size_t{1} << MemoBits), MaxColors_(maxColors), ColorBits_(std::clamp(colorBits, 1, 8)) {
+    : Memo_(size_t{1} << MemoBits), PrefixMemo_(size_t{1} << (3 * PrefixBits)), MaxColors_(maxColors),
+      ColorBits_(std::clamp(colorBits, 1, 8)) {
   Reducible_.fill(-1);
   Pool_.reserve(1024);
   Root_ = CreateNode(0);
@@ -24,6 +25,7 @@ int32_t TColorQuantizer::CreateNode(int depth) {
   }
   TOctreeNode& n = Pool_[static_cast<size_t>(node)];
   n.Serial = NextSerial_++;
+  n.Depth = static_cast<uint8_t>(depth);
   if (depth == ColorBits_) {
     n.IsLeaf = true;
     ++LeafCount_;
@@ -40,6 +42,13 @@ void TColorQuantizer::FreeNode(int32_t node) {
 }
 
 void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
+  constexpr int drop = 8 - PrefixBits;
+  TPrefixSlot& prefix =
+      PrefixMemo_[static_cast<size_t>((red >> drop) << (2 * PrefixBits) | (green >> drop) << PrefixBits | (blue >> drop))];
+  if (prefix.Leaf >= 0 && Pool_[static_cast<size_t>(prefix.Leaf)].Serial == prefix.Serial) {
+    AddToLeaf(Pool_[static_cast<size_t>(prefix.Leaf)], red, green, blue);
+    return;  // a leaf takes no new node, so no reduction is due
+  }
   const uint32_t key = RGB(red, green, blue) | (1u << 24);
   TMemoSlot& memo = Memo_[(key * 2654435761u) >> (32 - MemoBits)];
   int32_t node = Root_;
@@ -47,11 +56,10 @@ void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
   for (int depth = 0;; ++depth) {
     if (Pool_[static_cast<size_t>(node)].IsLeaf) {
       TOctreeNode& leaf = Pool_[static_cast<size_t>(node)];
-      ++leaf.PixelCount;
-      leaf.RedSum += red;
-      leaf.GreenSum += green;
-      leaf.BlueSum += blue;
+      AddToLeaf(leaf, red, green, blue);
       memo = TMemoSlot{key, node, leaf.Serial};
+      if (leaf.Depth <= PrefixBits && leaf.Serial <= UINT32_MAX)
+        prefix = TPrefixSlot{node, static_cast<uint32_t>(leaf.Serial)};
       break;
     }
     const int shift = 7 - depth;

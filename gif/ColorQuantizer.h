@@ -23,6 +23,7 @@ namespace vidorant {
 
 struct TOctreeNode {
   bool IsLeaf = false;
+  uint8_t Depth = 0;
   uint32_t PixelCount = 0;
   // Component sums are 64-bit: a 32-bit sum overflows once one leaf holds 16.8 million
   // pixels, which a large picture of one colour reaches.
@@ -48,6 +49,12 @@ public:
 
 private:
   int32_t CreateNode(int depth);
+  static void AddToLeaf(TOctreeNode& leaf, uint8_t red, uint8_t green, uint8_t blue) {
+    ++leaf.PixelCount;
+    leaf.RedSum += red;
+    leaf.GreenSum += green;
+    leaf.BlueSum += blue;
+  }
   void FreeNode(int32_t node);
   // Merges the front node of the deepest non-empty reducible list; false when there is none.
   bool Reduce();
@@ -58,8 +65,17 @@ private:
     uint64_t Serial = 0;  // the leaf's serial when remembered
   };
   static constexpr int MemoBits = 12;
+  // A leaf no deeper than PrefixBits is where every colour with the same top PrefixBits bits of
+  // each component ends, so once the tree has been reduced to such leaves, a table by those bits
+  // answers for every colour, even colours never seen: on grainy pictures most colours are new.
+  struct TPrefixSlot {
+    int32_t Leaf = -1;
+    uint32_t Serial = 0;  // the leaf's serial, valid while serials fit 32 bits
+  };
+  static constexpr int PrefixBits = 5;
 
   std::vector<TMemoSlot> Memo_;
+  std::vector<TPrefixSlot> PrefixMemo_;
   uint64_t NextSerial_ = 1;
   std::vector<TOctreeNode> Pool_;
   std::vector<int32_t> FreeNodes_;

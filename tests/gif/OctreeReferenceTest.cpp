@@ -107,21 +107,24 @@ TEST(OctreeQuantizer, BuildsExactlyThePlainAlgorithmsTree) {
        }},
       {"few colours", [&](int x, int y) { return RGB(uint8_t((x / 20) * 40), uint8_t((y / 20) * 50), 7); }},
   };
+  // Depths of 4 and 6 put leaves above, at and below the depth of the colour prefixes the
+  // quantizer remembers leaves by.
   for (const Picture& picture : pictures)
-    for (int maxColors : {1, 16, 236, 255}) {
-      TColorQuantizer pooled(maxColors, 8);
-      TPlainOctree plain(maxColors, 8);
-      for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 120; ++x) {
-          const TColor c = picture.Pixel(x, y);
-          pooled.AddColor(GetRValue(c), GetGValue(c), GetBValue(c));
-          plain.Add(GetRValue(c), GetGValue(c), GetBValue(c));
-        }
-      std::vector<TColor> pooledColors;
-      for (const TRGBQuad& q : pooled.ColorTable()) pooledColors.push_back(QuadColor(q));
-      EXPECT_EQ(pooledColors, plain.Colors()) << picture.Name << " max " << maxColors;
-      EXPECT_LE(static_cast<int>(pooledColors.size()), maxColors);
-    }
+    for (int maxColors : {1, 16, 236, 255})
+      for (int colorBits : {8, 6, 4}) {
+        TColorQuantizer pooled(maxColors, colorBits);
+        TPlainOctree plain(maxColors, colorBits);
+        for (int y = 0; y < 90; ++y)
+          for (int x = 0; x < 120; ++x) {
+            const TColor c = picture.Pixel(x, y);
+            pooled.AddColor(GetRValue(c), GetGValue(c), GetBValue(c));
+            plain.Add(GetRValue(c), GetGValue(c), GetBValue(c));
+          }
+        std::vector<TColor> pooledColors;
+        for (const TRGBQuad& q : pooled.ColorTable()) pooledColors.push_back(QuadColor(q));
+        EXPECT_EQ(pooledColors, plain.Colors()) << picture.Name << " max " << maxColors << " depth " << colorBits;
+        EXPECT_LE(static_cast<int>(pooledColors.size()), maxColors);
+      }
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
 // Exact nearest-palette-entry search for colour reduction, where every frame brings a palette
-// of its own: setting up a palette must cost next to nothing, so there is no per-palette grid.
+// of its own: setting up a palette must cost next to nothing, so the search structure is built
+// only where the frame's colours fall.
 //
-// Entries are kept sorted by the sum of their components. For a colour c and an entry e,
-// |e - c|^2 >= (sum(e) - sum(c))^2 / 3 (Cauchy-Schwarz). A first guess (the last answer, and the
-// entries whose sums lie closest to c's) gives a distance d; every entry whose sum gap squared
-// exceeds 3d is then strictly farther than the guess, so it can neither win nor tie, and only
-// the band of sums within sqrt(3d) of c's is scanned. The scan keeps the least of
-// (distance << 8 | index), which is the smallest squared RGB distance with the first index on a
-// tie: exactly the brute-force answer. It has no early exit, so the compiler does it several
-// entries per instruction. Answers are remembered by exact colour, since frames repeat colours
-// heavily. One object serves one thread; reuse it across palettes to keep its tables.
+// The colour cube is cut into 16x16x16 cells. For a cell, let T be the least, over the entries,
+// of an entry's squared distance to the cell's farthest corner from it: every colour in the cell
+// has some entry within T. An entry whose squared distance to the nearest point of the cell
+// exceeds T is therefore strictly farther from every colour of the cell than that entry, so it
+// can neither win nor tie; the others are the cell's candidates, a handful where a palette fits
+// its picture. A cell's candidates are found the first time one of its colours is asked, and
+// the search keeps the least of (distance << 8 | index) over them, which is the smallest squared
+// RGB distance with the first index on a tie: exactly the brute-force answer. Answers are also
+// remembered by exact colour, since frames repeat colours heavily. One object serves one thread;
+// reuse it across palettes to keep its tables.
 #pragma once
 
 #include "platform/Palette.h"
@@ -44,20 +46,25 @@ private:
   // colour no picture repeats much (0x5A5A5A); asking for that colour merely searches again.
   static constexpr int MemoBits = 14;
   static constexpr uint32_t MemoScramble = 0x5A5A5A5Au;
-  static constexpr int MaxSum = 3 * 255;
+  static constexpr int CellBits = 4;  // per component
+  static constexpr int CellCount = 1 << (3 * CellBits);
 
   uint8_t Search(int red, int green, int blue);
-  // (distance << 8 | index) of the entry at position.
-  uint32_t KeyAt(int position, int red, int green, int blue) const;
+  // Finds the candidates of cell and appends them to the candidate arrays.
+  void BuildCell(int cell);
 
   int Count_ = 0;
-  // The entries by sum, then by index, one array per field so the scan loads them side by side.
+  // The entries, one array per field, by palette index.
   std::array<int32_t, 256> Red_, Green_, Blue_;
-  std::array<uint32_t, 256> Index_;
-  std::array<uint8_t, 256> PositionOf_;  // by palette index
-  // First position whose sum is at least s, for every s in 0..MaxSum + 1.
-  std::array<uint16_t, MaxSum + 2> FirstWithSum_;
-  int LastPosition_ = 0;  // of the last answer searched
+  // Every built cell's candidates, cell after cell, one array per field so the scan loads them
+  // side by side; a cell's run starts at CellFirst_ and holds CellSize_ of them.
+  std::vector<int32_t> CandidateRed_, CandidateGreen_, CandidateBlue_;
+  std::vector<uint32_t> CandidateIndex_;
+  std::vector<uint32_t> CellFirst_;
+  std::vector<uint16_t> CellSize_;
+  // A cell is built for the current palette when its stamp equals Generation_.
+  std::vector<uint32_t> CellStamp_;
+  uint32_t Generation_ = 0;
   std::vector<uint32_t> Memo_;  // 64 KiB: below the size the allocator maps afresh per frame
 };
 

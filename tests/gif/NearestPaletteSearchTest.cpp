@@ -53,6 +53,7 @@ TEST(NearestPaletteSearch, EqualsBruteForceOnPalettesOfEveryShape) {
   std::vector<TCase> cases = {
       {"one entry", RandomPalette(random, 1, 1)},
       {"two entries", RandomPalette(random, 2, 1)},
+      {"eight entries", RandomPalette(random, 8, 1)},
       {"system colours", TPalette::Default().Entries()},
       {"halftone", TPalette::Halftone().Entries()},
       {"236 random", RandomPalette(random, 236, 1)},
@@ -66,12 +67,17 @@ TEST(NearestPaletteSearch, EqualsBruteForceOnPalettesOfEveryShape) {
     search.SetPalette(c.Entries);
     int wrong = 0;
     for (int i = 0; i < 40000; ++i) {
-      // Half the colours on an odd grid so that many fall exactly between grid entries.
-      const bool between = i % 2 == 0;
+      // A third of the colours on an odd grid, so that many fall exactly between grid entries;
+      // a third on the corners of the search's 16-wide cells, where the bound on a cell's
+      // candidates is tightest; the rest anywhere.
       const uint32_t v = random();
-      const int red = between ? int(v % 8) * 32 : int(v & 0xFF);
-      const int green = between ? int((v >> 8) % 8) * 32 : int((v >> 8) & 0xFF);
-      const int blue = between ? int((v >> 16) % 8) * 32 : int((v >> 16) & 0xFF);
+      const auto component = [&](int shift) {
+        const uint32_t bits = v >> shift;
+        if (i % 3 == 0) return int(bits % 8) * 32;
+        if (i % 3 == 1) return int(bits % 16 * 16 + (bits >> 4 & 1) * 15);
+        return int(bits & 0xFF);
+      };
+      const int red = component(0), green = component(8), blue = component(16);
       const int expected = BruteForce(c.Entries, red, green, blue);
       const int found = search.Find(uint8_t(red), uint8_t(green), uint8_t(blue));
       if (found != expected && ++wrong <= 3)

@@ -16,7 +16,8 @@
 // way. Such a string's only parent is the same colour one shorter, so the lengths that have
 // codes are always 1 (the colour itself) up to the longest.
 // Invariant: every non-zero entry is in the list of entries set; prefix < 4096 and
-// pixel < (1 << minimum code size) for every index given; a spare storage is all zeros.
+// pixel < (1 << minimum code size) for every index given; a spare storage's child table is all
+// zeros (its run records are written afresh by each reset, or read only below the longest run).
 #pragma once
 
 #include <array>

@@ -26,6 +26,17 @@ TVideoScaler::TVideoScaler(int width, int height, AVPixelFormat format, TScalerF
   FOutput->width = width;
   FOutput->height = height;
   FOutput->format = format;
+  AllocateOutput();
+}
+
+void TVideoScaler::AllocateOutput() {
+  const int width = FOutput->width;
+  const int height = FOutput->height;
+  const int format = FOutput->format;
+  ff::av_frame_unref(FOutput.get());  // the buffers stay with whoever still holds them
+  FOutput->width = width;
+  FOutput->height = height;
+  FOutput->format = format;
   if (ff::av_frame_get_buffer(FOutput.get(), ScalerAlignment) < 0)
     throw FFmpegException("Cannot allocate temp picture, check pix fmt");
 }
@@ -47,7 +58,9 @@ const AVFrame& TVideoScaler::Scale(const AVFrame& picture) {
     FInFormat = static_cast<AVPixelFormat>(picture.format);
   }
   // The encoder may still hold the previous picture's buffers; scale into buffers of our own.
-  if (ff::av_frame_make_writable(FOutput.get()) < 0) throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+  // Fresh ones, not a writable copy: every byte is scaled over, so copying the old picture
+  // first would only cost a whole picture's copy per frame.
+  if (!ff::av_frame_is_writable(FOutput.get())) AllocateOutput();
   const int rc =
       ff::sws_scale(FContext.get(), picture.data, picture.linesize, 0, picture.height, FOutput->data, FOutput->linesize);
   if (rc < 0) throw FFmpegException(FormatAVError("Video scaling failed", rc));

@@ -34,6 +34,9 @@ public:
   const AVFrame& Output() const { return *FOutput; }
 
 private:
+  // Gives the output picture buffers of its own, of its size and format.
+  void AllocateOutput();
+
   TScalerFlags FFlags;
   TFramePtr FOutput;
   TSwsContextPtr FContext;

@@ -91,6 +91,22 @@ TEST_F(VideoScaler, AGeometryChangeInMidStreamMakesANewContext) {
   ExpectBGR(scaler.Scale(*first), 0, 0, 255, "back to the first");
 }
 
+// An encoder may still hold the last picture when the next one is scaled: the held one keeps its
+// pixels, and the new one, in buffers of its own, is whole.
+TEST_F(VideoScaler, APictureStillHeldKeepsItsPixelsWhenTheNextIsScaled) {
+  TVideoScaler scaler(48, 36, AV_PIX_FMT_BGR24, TScalerFlags::Bicubic);
+  const AVFrame* reused = &scaler.Scale(*SolidPicture(64, 48, AV_PIX_FMT_YUV420P, RedYUV));
+  const uint8_t* unheldPixels = reused->data[0];
+  ExpectBGR(scaler.Scale(*SolidPicture(64, 48, AV_PIX_FMT_RGB24, GreenRGB)), 0, 255, 0, "nobody held the first");
+  EXPECT_EQ(scaler.Output().data[0], unheldPixels) << "buffers nobody holds are scaled over";
+  TFramePtr held(ff::av_frame_alloc());
+  ASSERT_EQ(ff::av_frame_ref(held.get(), &scaler.Output()), 0);
+  ExpectBGR(scaler.Scale(*SolidPicture(64, 48, AV_PIX_FMT_YUV420P, RedYUV)), 0, 0, 255, "next while held");
+  EXPECT_NE(scaler.Output().data[0], held->data[0]);
+  ExpectBGR(*held, 0, 255, 0, "the held picture");
+  EXPECT_EQ(scaler.Output().linesize[0] % 64, 0) << "fresh buffers keep the scaler's alignment";
+}
+
 TEST_F(VideoScaler, PicturesThatCannotBeMadeOrScaledAreRefusedWithTheirReason) {
   try {
     TVideoScaler scaler(32, 24, AV_PIX_FMT_NONE, TScalerFlags::Bicubic);

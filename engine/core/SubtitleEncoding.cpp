@@ -22,7 +22,7 @@ constexpr AVRational Milliseconds{1, 1000};
 }  // namespace
 
 TSubtitleEncoding::TSubtitleEncoding(TWrite write, TRunCounters* counters)
-    : FWrite(std::move(write)), FCounters(counters), FBuffer(EncodedSubtitleSize) {}
+    : FWrite(std::move(write)), FCounters(counters) {}
 
 void TSubtitleEncoding::Output(TOutputStream& output, const AVSubtitle& subtitle, int64_t startTime) {
   if (subtitle.pts == AV_NOPTS_VALUE) throw FFmpegException("Subtitle packets must have a pts");
@@ -34,6 +34,8 @@ void TSubtitleEncoding::Output(TOutputStream& output, const AVSubtitle& subtitle
   copy.end_display_time -= copy.start_display_time;
   copy.start_display_time = 0;
   const int64_t pts = copy.pts;
+  // Made at the first subtitle: most tasks have none, and zeroing a megabyte delays every start.
+  if (FBuffer.empty()) FBuffer.resize(EncodedSubtitleSize);
   for (int i = 0; i < packets; ++i) {
     if (i == 1) copy.num_rects = 0;  // the clearing packet
     const int size = ff::avcodec_encode_subtitle(enc, FBuffer.data(), static_cast<int>(FBuffer.size()), &copy);

@@ -33,7 +33,7 @@ public:
 private:
   TWrite FWrite;
   TRunCounters* FCounters;
-  std::vector<uint8_t> FBuffer;  // the encoded subtitle
+  std::vector<uint8_t> FBuffer;  // the encoded subtitle; empty until the first
 };
 
 // Gives the encoder the decoder's subtitle header (the styles of text subtitles), which text

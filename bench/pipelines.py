@@ -84,6 +84,13 @@ def decode_floor(video, width, height, scratch):
                             "-pix_fmt", "bgr24", "-f", "null", "-"]], None
 
 
+def decode_on_all_cores(video, width, height, scratch):
+    """Less than any converter that decodes the clip with FFmpeg can take on this machine: the
+    video decoded on every core (FFmpeg's own thread count) and nothing else done with it. A
+    tool's time over this one is the most it can be faster than any such converter here."""
+    return [FFMPEG_QUIET + ["-i", video, "-an", "-sn", "-f", "null", "-"]], None
+
+
 def vidorant_cli(requested, progress):
     """The absolute path of the vidorant-cli to time: the one asked for, else the Release build's,
     which is built first (one job, niced: the machine is shared) when it is missing. Raises
@@ -128,13 +135,16 @@ def ours(cli, settings_home):
                     env=dict(os.environ, XDG_CONFIG_HOME=settings_home))
 
 
-def floor():
-    return Pipeline("decode+scale floor (ffmpeg -threads 1)", shutil.which("ffmpeg") is not None, decode_floor,
-                    missing=NO_FFMPEG)
+def floors():
+    have_ffmpeg = shutil.which("ffmpeg") is not None
+    return [
+        Pipeline("decode+scale floor (ffmpeg -threads 1)", have_ffmpeg, decode_floor, missing=NO_FFMPEG),
+        Pipeline("decode alone, all cores (ffmpeg)", have_ffmpeg, decode_on_all_cores, missing=NO_FFMPEG),
+    ]
 
 
 def all_pipelines(cli, bench_folder, settings_home):
-    """Ours first (the others' times are given relative to it), then the others, then the floor."""
+    """Ours first (the others' times are given relative to it), then the others, then the floors."""
     have_ffmpeg = shutil.which("ffmpeg") is not None
     gifski_binary = find_gifski(bench_folder)
     return [
@@ -144,5 +154,5 @@ def all_pipelines(cli, bench_folder, settings_home):
         Pipeline("ffmpeg palettegen/paletteuse", have_ffmpeg, ffmpeg_palette, missing=NO_FFMPEG),
         Pipeline("gifski", have_ffmpeg and gifski_binary is not None, gifski(gifski_binary),
                  missing="gifski or ffmpeg is not installed"),
-        floor(),
+        *floors(),
     ]

@@ -135,12 +135,14 @@ def ours(cli, settings_home):
                     env=dict(os.environ, XDG_CONFIG_HOME=settings_home))
 
 
-def floors():
-    have_ffmpeg = shutil.which("ffmpeg") is not None
-    return [
-        Pipeline("decode+scale floor (ffmpeg -threads 1)", have_ffmpeg, decode_floor, missing=NO_FFMPEG),
-        Pipeline("decode alone, all cores (ffmpeg)", have_ffmpeg, decode_on_all_cores, missing=NO_FFMPEG),
-    ]
+def floor():
+    return Pipeline("decode+scale floor (ffmpeg -threads 1)", shutil.which("ffmpeg") is not None, decode_floor,
+                    missing=NO_FFMPEG)
+
+
+def decode_alone():
+    return Pipeline("decode alone, all cores (ffmpeg)", shutil.which("ffmpeg") is not None, decode_on_all_cores,
+                    missing=NO_FFMPEG)
 
 
 def all_pipelines(cli, bench_folder, settings_home):
@@ -154,5 +156,6 @@ def all_pipelines(cli, bench_folder, settings_home):
         Pipeline("ffmpeg palettegen/paletteuse", have_ffmpeg, ffmpeg_palette, missing=NO_FFMPEG),
         Pipeline("gifski", have_ffmpeg and gifski_binary is not None, gifski(gifski_binary),
                  missing="gifski or ffmpeg is not installed"),
-        *floors(),
+        floor(),
+        decode_alone(),
     ]

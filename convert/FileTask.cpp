@@ -15,7 +15,10 @@ TOutputOptions GIFFrameOptions(const TFrameOutputAdapter& adapter, const std::st
   options.VideoCodec = "rawvideo";
   options.FrameRate = "10";
   options.FrameSize = frameWidth + "x" + frameHeight;
-  options.ExtOptions = "pix_fmt=bgr24";
+  // One encoding thread: the raw encoder only copies each picture into a packet, and on
+  // threads of its own that copy costs more in hand-overs than it takes (the decoder's thread
+  // count, given with the input, would otherwise apply here too).
+  options.ExtOptions = "pix_fmt=bgr24\nthreads=1";
   options.RecordingTime = clip.RecordingTime;
   return options;
 }

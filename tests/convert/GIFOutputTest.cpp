@@ -1,7 +1,10 @@
 // Generated videos converted by a transcoding task into the GIF handlers, read back by FFmpeg.
 #include "convert/ClipRange.h"
+#include "convert/FileTask.h"
 #include "convert/GIFOutput.h"
 #include "engine/core/FFmpeg.h"
+#include "engine/core/TranscodeStreams.h"
+#include "engine/encoder/FFEncode.h"
 #include "engine/runtime/FFLoad.h"
 #include "gif/GIFImage.h"
 #include "platform/Environment.h"
@@ -90,6 +93,20 @@ TEST_F(GIFOutputRun, AnyNumberOfThreadsWritesTheBytesOfOne) {
     written.LoadFromFile(Tmp.File(name));
     EXPECT_EQ(written.Bytes(), expected.Bytes()) << threads << " threads";
   }
+}
+
+// The threads asked for decode; the raw encoder, which only copies each picture into a packet,
+// keeps to one thread whatever the decoder was given.
+TEST_F(GIFOutputRun, AFileTaskDecodesOnTheThreadsAskedForAndEncodesOnOne) {
+  TFFEncoder encoder;
+  const TFileTaskSetup setup = SetupFileTask(encoder, Output.Adapter(), Video, "320", "240", TClipRange{}, 3);
+  ASSERT_TRUE(setup.Succeeded()) << setup.ErrorText;
+  const TFFmpeg& task = encoder.Task(setup.TaskIndex);
+  ASSERT_EQ(task.InputStreamCodecs().size(), 1u);
+  EXPECT_EQ(task.InputStreamCodecs()[0].Context->thread_count, 3);
+  ASSERT_EQ(task.Outputs().Streams().size(), 1u);
+  EXPECT_EQ(task.Outputs().Streams()[0]->Encoder->thread_count, 1);
+  encoder.ClearTasks();
 }
 
 TEST_F(GIFOutputRun, AFileWithoutFramesFailsLeavingNoFile) {

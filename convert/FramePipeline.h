@@ -7,6 +7,12 @@
 // and Submit blocks until there is room, so neither a slow destination nor a fast decoder makes
 // the queue grow. With one thread no pool is made: each frame is worked and delivered inside
 // Submit, on the caller's thread.
+// Scheduling: the decoder that feeds the pipeline is the part that cannot wait, since every
+// frame depends on the one before and the workers have nothing to do while it is behind. So the
+// workers run at a lower priority than the caller's threads, and a few frames per worker may
+// wait in the queue: when both are runnable the decoder goes first, and the workers catch up
+// whenever it waits. (Linux weighs a thread's priority against the threads of the same program
+// first, where programs are grouped by session or service, which desktops do.)
 // Failure: a frame whose work failed takes its turn like the others, so every frame before it is
 // delivered, as when frames are worked one after another; that failure (or one of a delivery)
 // is kept, nothing after it is delivered, and the next Submit or Drain raises it on the
@@ -40,8 +46,11 @@ public:
   using TWork = std::function<TGIFEncodedFrame()>;
   // Takes the frames in submission order, one call at a time.
   using TDeliver = std::function<void(const TGIFEncodedFrame&)>;
+  // Frames in flight per worker: fewer left the decoder waiting for a free place while the
+  // workers were still behind, more gained nothing measurable.
+  static constexpr int FramesPerThread = 4;
 
-  // threads below 1 count as 1. Capacity is the number of threads.
+  // threads below 1 count as 1. Capacity is FramesPerThread frames per thread.
   TFramePipeline(int threads, TDeliver deliver);
   ~TFramePipeline();
   TFramePipeline(const TFramePipeline&) = delete;

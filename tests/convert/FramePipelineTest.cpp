@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <sys/resource.h>
+
 namespace vidorant::testing {
 namespace {
 
@@ -21,47 +23,74 @@ TGIFEncodedFrame Numbered(int number) {
 
 // Frames finish out of order (the later ones sooner), yet arrive in order, and no more than the
 // capacity are ever in flight: when frame k arrives, at most k + capacity frames were started.
-// The first delivery is held until every worker has taken a frame, so the bound is reached.
+// The first delivery is held until every worker has taken a frame and the submitter has filled
+// the pipeline, so the bound is reached.
 TEST(FramePipeline, FramesArriveInOrderWithNeverMoreInFlightThanTheBound) {
   for (int threads : {2, 3, 8}) {
     SCOPED_TRACE(::testing::Message() << threads << " threads");
     constexpr int Count = 40;
-    std::atomic<int> started{0};
-    std::atomic<int> submitted{0};
+    int started = 0;
+    int submitted = 0;
     int mostAhead = 0;
     std::vector<int> arrived;
     std::mutex lock;
-    std::condition_variable allStarted;
+    std::condition_variable changed;
     TFramePipeline pipeline(threads, [&](const TGIFEncodedFrame& frame) {
+      std::unique_lock<std::mutex> held(lock);
       if (arrived.empty()) {
-        std::unique_lock<std::mutex> held(lock);
-        allStarted.wait(held, [&] { return started >= threads; });
-        EXPECT_LE(submitted.load(), threads) << "submitted past the bound while nothing was delivered";
+        changed.wait(held, [&] { return started >= threads && submitted >= pipeline.Capacity(); });
+        EXPECT_EQ(submitted, pipeline.Capacity()) << "submitted past the bound while nothing was delivered";
       }
-      mostAhead = std::max(mostAhead, started.load() - static_cast<int>(arrived.size()));
+      mostAhead = std::max(mostAhead, started - static_cast<int>(arrived.size()));
       arrived.push_back(frame.Bytes[0]);
     });
+    ASSERT_EQ(pipeline.Capacity(), threads * TFramePipeline::FramesPerThread);
     for (int i = 0; i < Count; ++i) {
       pipeline.Submit([&, i] {
         {
           std::lock_guard<std::mutex> guard(lock);
           ++started;
         }
-        allStarted.notify_all();
+        changed.notify_all();
         // Later frames of a group do less work than earlier ones.
         volatile int spin = 0;
         for (int k = 0; k < (threads - i % threads) * 20000; ++k) spin = spin + 1;
         return Numbered(i);
       });
-      ++submitted;
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        ++submitted;
+      }
+      changed.notify_all();
     }
     pipeline.Drain();
     std::vector<int> expected(Count);
     for (int i = 0; i < Count; ++i) expected[i] = i;
     EXPECT_EQ(arrived, expected);
-    EXPECT_LE(mostAhead, threads);
-    EXPECT_EQ(pipeline.MaxInFlight(), threads);
+    EXPECT_LE(mostAhead, pipeline.Capacity());
+    EXPECT_EQ(pipeline.MaxInFlight(), pipeline.Capacity());
   }
+}
+
+// The workers give way to the task's threads, which run at the normal priority and decode:
+// their nice value is higher (on Linux each thread has one of its own).
+TEST(FramePipeline, WorkersRunBelowTheNormalPriorityOfTheTasksThreads) {
+  int makerNice = 0;
+  std::atomic<int> workerNice{-100};
+  TThread maker(
+      [&](TThread&) {
+        makerNice = getpriority(PRIO_PROCESS, 0);
+        TFramePipeline pipeline(2, [](const TGIFEncodedFrame&) {});
+        pipeline.Submit([&] {
+          workerNice = getpriority(PRIO_PROCESS, 0);
+          return Numbered(0);
+        });
+        pipeline.Drain();
+      },
+      false, "maker");
+  maker.WaitFor();
+  if (makerNice >= 10) GTEST_SKIP() << "started at nice " << makerNice << ": no lower priority can be asked";
+  EXPECT_GT(workerNice.load(), makerNice);
 }
 
 // As one thread would: every frame before the failing one arrives, none after it, and the

@@ -23,6 +23,23 @@ bool TEvent::IsSet() {
   return FSignaled;
 }
 
+void TEvent::Wake() {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FWoken = true;
+  FChanged.notify_all();
+}
+
+TWaitResult TEvent::WaitOrWake(uint32_t timeoutMs) {
+  std::unique_lock<std::mutex> lock(FMutex);
+  const auto ready = [this] { return FSignaled || FWoken; };
+  if (timeoutMs == INFINITE)
+    FChanged.wait(lock, ready);
+  else
+    FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+  FWoken = false;
+  return FSignaled ? TWaitResult::wrSignaled : TWaitResult::wrTimeout;
+}
+
 TWaitResult TEvent::WaitFor(uint32_t timeoutMs) {
   std::unique_lock<std::mutex> lock(FMutex);
   if (timeoutMs == INFINITE) {

@@ -25,11 +25,17 @@ public:
   bool IsSet();
   // Waits until the event is set or timeoutMs milliseconds have passed (INFINITE: no limit).
   TWaitResult WaitFor(uint32_t timeoutMs = INFINITE);
+  // Ends the WaitOrWake under way, or else the next one, early, without setting the event: how a
+  // thread that hands the waiter more work gets its attention. WaitFor does not see it.
+  void Wake();
+  // As WaitFor, and also returns wrTimeout at the first Wake, which it takes.
+  TWaitResult WaitOrWake(uint32_t timeoutMs);
 
 private:
   std::mutex FMutex;
   std::condition_variable FChanged;
   bool FSignaled;
+  bool FWoken = false;
 };
 
 }  // namespace vidorant

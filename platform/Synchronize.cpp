@@ -24,6 +24,10 @@ struct TSyncCall {
 
 std::mutex gQueueLock;
 std::deque<std::shared_ptr<TSyncCall>> gQueue;
+// The event the main thread is waiting on while it serves calls, woken by each call queued; null
+// when it is not waiting. Guarded by gQueueLock, so that a call is either seen queued before the
+// wait starts or wakes it.
+TEvent* gMainWait = nullptr;
 
 std::mutex gHookLock;
 std::function<void()> gWakeMainThread;
@@ -45,6 +49,7 @@ void Synchronize(const std::function<void()>& fn) {
   {
     std::lock_guard<std::mutex> lock(gQueueLock);
     gQueue.push_back(call);
+    if (gMainWait) gMainWait->Wake();
   }
   if (auto wake = CopyHook(gWakeMainThread)) wake();
   call->Done.WaitFor(INFINITE);
@@ -93,16 +98,33 @@ TWaitResult WaitServingSynchronize(TEvent& event, uint32_t timeoutMs) {
   if (!InMainThread()) return event.WaitFor(timeoutMs);
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  // Each queued call wakes the wait, so a worker waits for the main thread only as long as the
+  // call takes to run. The application's messages have no such signal: with a message hook the
+  // wait is cut in slices to serve them.
+  const bool messages = static_cast<bool>(CopyHook(gProcessMessages));
   for (;;) {
     CheckSynchronize();
     ProcessMessages();
-    uint32_t slice = 10;
+    uint32_t slice = messages ? 10 : INFINITE;
     if (timeoutMs != INFINITE) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return event.WaitFor(0);
-      if (left < slice) slice = static_cast<uint32_t>(left);
+      if (static_cast<uint64_t>(left) < slice) slice = static_cast<uint32_t>(left);
     }
-    if (event.WaitFor(slice) == TWaitResult::wrSignaled) return TWaitResult::wrSignaled;
+    TEvent* outer = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(gQueueLock);
+      if (!gQueue.empty()) continue;
+      // A call served here may wait on another event in turn; that wait takes the wake-ups
+      // until it ends.
+      outer = std::exchange(gMainWait, &event);
+    }
+    const TWaitResult result = event.WaitOrWake(slice);
+    {
+      std::lock_guard<std::mutex> lock(gQueueLock);
+      gMainWait = outer;
+    }
+    if (result == TWaitResult::wrSignaled) return result;
   }
 }
 

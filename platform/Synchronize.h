@@ -28,8 +28,9 @@ void SetProcessMessages(std::function<void()> hook);
 // Calls the message hook when one is set.
 void ProcessMessages();
 
-// Waits for an event. On the main thread the wait is cut in short slices between which the
-// queued calls and the application's messages are served; elsewhere it is a plain wait.
+// Waits for an event. On the main thread the wait serves each queued call as it comes, and,
+// when a message hook is set, the application's messages every few milliseconds; elsewhere it
+// is a plain wait.
 TWaitResult WaitServingSynchronize(TEvent& event, uint32_t timeoutMs = INFINITE);
 
 }  // namespace vidorant

@@ -89,6 +89,30 @@ TEST(Synchronize, MainThreadWaitServesCallsOfTheThreadItWaitsFor) {
   EXPECT_EQ(WaitServingSynchronize(never, 30), TWaitResult::wrTimeout);
 }
 
+// A program without an event loop (the command-line converter) sets no message hook: its main
+// thread then waits without waking on a timer, so each queued call must wake the wait itself.
+TEST(Synchronize, WithoutAMessageHookEachQueuedCallWakesTheMainThreadsWait) {
+  TEvent finished, gaveUp;
+  std::atomic<int> ranOnMain{0};
+  std::thread worker([&] {
+    for (int i = 0; i < 3; i++) Synchronize([&] { ranOnMain += InMainThread() ? 1 : 0; });
+    finished.SetEvent();
+  });
+  // Ends the wait should the calls never be served, so that the fault fails instead of hanging.
+  std::thread watchdog([&] {
+    if (finished.WaitFor(60000) == TWaitResult::wrTimeout) {
+      gaveUp.SetEvent();
+      finished.SetEvent();
+    }
+  });
+  EXPECT_EQ(WaitServingSynchronize(finished, INFINITE), TWaitResult::wrSignaled);
+  while (ranOnMain.load() < 3) CheckSynchronize();  // the worker's calls, after a give-up
+  worker.join();
+  watchdog.join();
+  EXPECT_FALSE(gaveUp.IsSet());
+  EXPECT_EQ(ranOnMain.load(), 3);
+}
+
 // Workers that end the moment their calls have run: the main thread must be done with a call
 // (its notification included) before the worker can see it finished, since the call's record
 // goes with the worker's frame. The sanitizers report any touch after that.
@@ -149,6 +173,32 @@ TEST(Event, TimedWaitsAndManualReset) {
   EXPECT_EQ(event.WaitFor(10), TWaitResult::wrTimeout);
   TEvent initiallySet(true);
   EXPECT_TRUE(initiallySet.IsSet());
+}
+
+TEST(Event, AWakeEndsOneWaitOrWakeAndLeavesTheEventUnset) {
+  TEvent event, passed;
+  // Sets the event should a wake be lost, so that the fault fails instead of hanging.
+  std::thread watchdog([&] {
+    if (passed.WaitFor(60000) == TWaitResult::wrTimeout) event.SetEvent();
+  });
+  event.Wake();
+  // A plain wait does not take the wake; the next WaitOrWake does, even one begun after it.
+  EXPECT_EQ(event.WaitFor(0), TWaitResult::wrTimeout);
+  EXPECT_EQ(event.WaitOrWake(INFINITE), TWaitResult::wrTimeout);
+  EXPECT_FALSE(event.IsSet());
+  // A wake from another thread ends a wait under way.
+  TEvent started;
+  std::thread waker([&] {
+    started.WaitFor(INFINITE);
+    event.Wake();
+  });
+  started.SetEvent();
+  EXPECT_EQ(event.WaitOrWake(INFINITE), TWaitResult::wrTimeout);
+  waker.join();
+  passed.SetEvent();
+  watchdog.join();
+  event.SetEvent();
+  EXPECT_EQ(event.WaitOrWake(INFINITE), TWaitResult::wrSignaled);
 }
 
 TEST(ThreadID, StablePerThreadAndDistinctAmongLiveThreads) {

@@ -7,8 +7,10 @@ namespace vidorant {
 
 namespace {
 
+constexpr int MaxGIFSide = 65535;  // the 16-bit sides of a GIF's screen and frames
+
 bool IsDecimal(const std::string& text) {
-  if (text.empty() || text.size() > 5) return false;  // a GIF's side stops at 65535
+  if (text.empty() || text.size() > 5) return false;  // beyond any side a GIF can have
   for (char c : text)
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
   return true;
@@ -34,6 +36,8 @@ void ParseFrameSize(const std::string& text, TCommandLine& line) {
   if (x == std::string::npos || !IsDecimal(line.FrameWidth) || !IsDecimal(line.FrameHeight) ||
       std::stoi(line.FrameWidth) == 0 || std::stoi(line.FrameHeight) == 0)
     throw ECommandLineError("the frame size \"" + text + "\" is not WIDTHxHEIGHT in pixels (for example 320x240)");
+  if (std::stoi(line.FrameWidth) > MaxGIFSide || std::stoi(line.FrameHeight) > MaxGIFSide)
+    throw ECommandLineError("the frame size \"" + text + "\" is larger than a GIF can be (65535 pixels a side)");
 }
 
 std::string TimeArgument(const std::string& option, const std::string& text) {

@@ -186,6 +186,7 @@ TEST_F(CliTest, UnusableCommandLinesAndFoldersStopBeforeAnyConversion) {
       {{"-o", file + "/gifs", Mp4}, 2, "cannot write into the output folder \"" + file + "/gifs\""},
       {{"-o", file, Mp4}, 2, "cannot write into the output folder"},
       {{"-s", "320", Mp4}, 2, "is not WIDTHxHEIGHT"},
+      {{"-s", "65536x240", Mp4}, 2, "the frame size \"65536x240\" is larger than a GIF can be"},
       {{"--start", "0:01:00", Mp4}, 2, "is not hh:mm:ss"},
       {{"--start", "00:00:02", "--end", "00:00:01", Mp4}, 2, "before the start time"},
       {{}, 2, "no video file given"},

@@ -36,8 +36,9 @@ void ParseFrameSize(const std::string& text, TCommandLine& line) {
   if (x == std::string::npos || !IsDecimal(line.FrameWidth) || !IsDecimal(line.FrameHeight) ||
       std::stoi(line.FrameWidth) == 0 || std::stoi(line.FrameHeight) == 0)
     throw ECommandLineError("the frame size \"" + text + "\" is not WIDTHxHEIGHT in pixels (for example 320x240)");
-  if (std::stoi(line.FrameWidth) > MaxGIFSide || std::stoi(line.FrameHeight) > MaxGIFSide)
-    throw ECommandLineError("the frame size \"" + text + "\" is larger than a GIF can be (65535 pixels a side)");
+  if (std::max(std::stoi(line.FrameWidth), std::stoi(line.FrameHeight)) > MaxGIFSide)
+    throw ECommandLineError("the frame size \"" + text + "\" is larger than a GIF can be (" +
+                            std::to_string(MaxGIFSide) + " pixels a side)");
 }
 
 std::string TimeArgument(const std::string& option, const std::string& text) {
